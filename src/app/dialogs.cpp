@@ -1,0 +1,35 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace vexa {
+namespace {
+
+class MessageBoxDialogs final : public Dialogs {
+ public:
+  void ShowError(const QString& message) override { Show(QMessageBox::Critical, message); }
+  void ShowMessage(const QString& message) override { Show(QMessageBox::NoIcon, message); }
+
+ private:
+  static void Show(QMessageBox::Icon icon, const QString& message) {
+    QMessageBox box(icon, QString::fromLatin1(kAppTitle), message, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+  }
+};
+
+Dialogs* g_installed = nullptr;
+
+}  // namespace
+
+Dialogs& AppDialogs() {
+  static MessageBoxDialogs message_boxes;
+  return g_installed ? *g_installed : message_boxes;
+}
+
+void SetAppDialogs(Dialogs* dialogs) {
+  g_installed = dialogs;
+}
+
+}  // namespace vexa

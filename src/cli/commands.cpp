@@ -1,0 +1,15 @@
+#include "cli/commands.h"
+
+namespace vexa::cli {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = [] {
+    std::vector<Command> all;
+    for (auto& command : GsmCommands())
+      all.push_back(std::move(command));
+    return all;
+  }();
+  return commands;
+}
+
+}  // namespace vexa::cli

@@ -1,0 +1,133 @@
+// The main window: tabs, the GSM view switch, the clock, the layout rule.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "app/clock.h"
+#include "gsm/arfcn_page.h"
+#include "support/dialog_recorder.h"
+
+namespace vexa {
+namespace {
+
+QStringList VisibleTabs(const QTabWidget* tabs) {
+  QStringList captions;
+  for (int i = 0; i < tabs->count(); ++i) {
+    if (tabs->isTabVisible(i))
+      captions << tabs->tabText(i);
+  }
+  return captions;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  // Picks view `item` in the selector of view `selector`, as a user does in its list.
+  void Pick(int selector, int item) {
+    QComboBox* box = form.GsmViewSelectors[selector];
+    box->setCurrentIndex(item);
+    emit box->activated(item);
+  }
+  QWidget* Current() { return form.PageControl1->currentWidget(); }
+
+  testing::DialogRecorder dialogs;
+  TForm1 form;
+};
+
+TEST_F(MainWindowTest, StartsOnThe8960PageWithTheTenTabs) {
+  EXPECT_EQ(form.windowTitle(), "VEXA 2.02");
+  EXPECT_EQ(form.size(), QSize(602, 384));
+  EXPECT_EQ(form.PageControl1->count(), 14);
+  EXPECT_EQ(VisibleTabs(form.PageControl1),
+            (QStringList{"GSM", "TRANS", "RX", "MATCH", "FILTER", "SMITH", "PLL", "8960", "66319",
+                         "ABOUT"}));
+  EXPECT_EQ(Current()->objectName(), "TabSheet13");
+  const QStringList order = {"TabSheet1",  "TabSheet3",  "TabSheet4",  "TabSheet5", "TabSheet7",
+                             "TabSheet2",  "TabSheet6",  "TabSheet8",  "TabSheet9", "TabSheet10",
+                             "TabSheet12", "TabSheet13", "TabSheet14", "TabSheet11"};
+  for (int i = 0; i < order.size(); ++i) {
+    EXPECT_EQ(form.PageControl1->widget(i)->objectName(), order[i]);
+  }
+  EXPECT_TRUE(form.Timer1->isActive());
+  EXPECT_EQ(form.Timer1->interval(), 1000);
+  EXPECT_FALSE(form.Label22->text().isEmpty());
+  EXPECT_TRUE(form.findChild<QComboBox*>("ComboBox7") != nullptr);
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(MainWindowTest, SelectorsSwitchAmongTheFiveViewsKeepingOneGsmTab) {
+  const QStringList items = {"ARFCN", "PCL", "PVT", "ORFS", "SPUR"};
+  for (int view = 0; view < 5; ++view) {
+    QComboBox* box = form.GsmViewSelectors[view];
+    EXPECT_FALSE(box->isEditable());
+    EXPECT_EQ(box->currentText(), items[view]);
+    EXPECT_EQ(box->geometry().topLeft(), QPoint(504, 264));
+    EXPECT_EQ(box->width(), 65);
+  }
+  Pick(0, 4);  // SPUR from the ARFCN view
+  EXPECT_EQ(Current()->objectName(), "TabSheet7");
+  EXPECT_EQ(form.GsmViewSelectors[4]->currentText(), "SPUR");
+  EXPECT_EQ(VisibleTabs(form.PageControl1).count("GSM"), 1);
+  EXPECT_FALSE(form.PageControl1->isTabVisible(0));
+  Pick(4, 2);  // PVT from SPUR
+  EXPECT_EQ(Current()->objectName(), "TabSheet4");
+  EXPECT_EQ(form.GsmViewSelectors[2]->currentText(), "PVT");
+  Pick(2, 0);  // back to the calculator
+  EXPECT_EQ(Current()->objectName(), "TabSheet1");
+  EXPECT_EQ(form.GsmViewSelectors[0]->currentText(), "ARFCN");
+  EXPECT_EQ(VisibleTabs(form.PageControl1).first(), "GSM");
+  EXPECT_EQ(VisibleTabs(form.PageControl1).count(), 10);
+}
+
+TEST_F(MainWindowTest, PickingTheShownViewKeepsItActiveAndVisible) {
+  Pick(0, 3);
+  Pick(3, 3);
+  EXPECT_EQ(Current()->objectName(), "TabSheet5");
+  EXPECT_TRUE(form.PageControl1->isTabVisible(3));
+  EXPECT_EQ(VisibleTabs(form.PageControl1).count("GSM"), 1);
+}
+
+TEST_F(MainWindowTest, KeyboardChoiceInASelectorSwitchesTheView) {
+  form.PageControl1->setCurrentIndex(0);
+  QTest::keyClick(form.GsmViewSelectors[0], Qt::Key_Down);
+  EXPECT_EQ(Current()->objectName(), "TabSheet3");
+  EXPECT_EQ(form.GsmViewSelectors[1]->currentText(), "PCL");
+  EXPECT_EQ(form.GsmViewSelectors[0]->currentText(), "PCL");  // stays on the hidden sheet
+}
+
+TEST_F(MainWindowTest, MaximisingMovesTheSelectorsWithTheWindowCorner) {
+  form.showMaximized();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QTRY_VERIFY(form.width() > 602);
+  for (QComboBox* box : form.GsmViewSelectors) {
+    EXPECT_EQ(box->x(), form.width() - 98);
+    EXPECT_EQ(box->y(), form.height() - 120);
+  }
+  EXPECT_EQ(form.PageControl1->size(), form.size());
+  form.showNormal();
+  QTRY_COMPARE(form.size(), QSize(602, 384));
+  EXPECT_EQ(form.GsmViewSelectors[2]->pos(), QPoint(504, 264));
+}
+
+TEST_F(MainWindowTest, ADraggedSizeSnapsBackToTheDesignSize) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.resize(700, 500);
+  QTRY_COMPARE(form.size(), QSize(602, 384));
+}
+
+TEST(ClockText, ShortDateBlankLongTimeAndNoTimeAtMidnight) {
+  const QLocale c(QLocale::C);
+  const QDate day(2026, 12, 9);
+  const QString date = c.toString(day, QLocale::ShortFormat);
+  EXPECT_EQ(ClockText(QDateTime(day, QTime(0, 0)), c), date);
+  EXPECT_EQ(ClockText(QDateTime(day, QTime(14, 5, 9)), c), date + " 14:05:09");
+  EXPECT_EQ(ClockText(QDateTime(day, QTime(0, 0, 1)), c), date + " 00:00:01");
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  EXPECT_EQ(ClockText(QDateTime(day, QTime(14, 5, 9)), us), "12/9/26 2:05:09 PM");
+}
+
+}  // namespace
+}  // namespace vexa
