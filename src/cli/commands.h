@@ -21,5 +21,6 @@ const std::vector<Command>& Commands();
 
 // One file per area registers its subcommands here.
 std::vector<Command> GsmCommands();
+std::vector<Command> InstrumentCommands();
 
 }  // namespace vexa::cli

@@ -1,0 +1,48 @@
+// The GPIB driver: a C library with the NI-488.2 style calls, loaded at run time.
+//
+// The library is opened with dlopen on the first call of any function below (or the first
+// DriverNote()), from the path in $VEXA_GPIB_LIBRARY when that is set (and then only from
+// there), otherwise from the usual Linux driver names in DefaultLibraryNames() order. The
+// instrument simulator is never used unless it is named explicitly.
+//
+// Every call returns the status of that very call, read on the calling thread right after it,
+// and also copies it into the program-wide status (LastStatus()), which all sessions and
+// threads share. When no library could be loaded, or the library lacks the entry point or a
+// way to read the status values, the call does nothing and reports ERR with iberr EDVR and
+// ibcntl set to the operating-system error code; ibdev then returns -1.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "instrument/gpib_status.h"
+
+namespace vexa::gpib {
+
+// The five driver calls. ibdev returns the unit descriptor or -1; its status goes to *status
+// when given. The others return the status of their call.
+int ibdev(int board, int pad, int sad, int tmo, int eot, int eos, Status* status = nullptr);
+Status ibclr(int ud);
+Status ibwrt(int ud, const void* buffer, long count);
+Status ibrd(int ud, void* buffer, long count);
+Status ibonl(int ud, int online);
+
+// The program-wide ibsta, iberr and ibcntl: the status of the last call made by any thread.
+Status LastStatus();
+
+// One line for the instrument pages naming the driver in use, for example
+// "GPIB driver: /usr/lib/libgpib.so.0" or "GPIB driver: none found (tried libgpib.so.0, ...)".
+// Loads the driver if no call has done so yet.
+std::string DriverNote();
+
+// True when the loaded library is the VEXA instrument simulator.
+bool DriverIsSimulator();
+
+// The names tried, in order, when $VEXA_GPIB_LIBRARY is not set.
+const std::vector<std::string>& DefaultLibraryNames();
+
+// Tests only: closes the library and clears the program-wide status, so that the next call
+// loads again (reading $VEXA_GPIB_LIBRARY anew). No driver call may be in progress.
+void UnloadDriverForTesting();
+
+}  // namespace vexa::gpib

@@ -1,0 +1,371 @@
+#include "sim/test_set.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <utility>
+
+namespace vexa::sim {
+namespace {
+
+constexpr const char* kIdentification = "VEXA Simulator,GSM Test Set,SIM00014,A.02.02";
+constexpr const char* kBandNames[] = {"EGSM", "DCS", "PCS", "GSM850"};
+// Uplink centre frequencies, MHz, for the frequency error.
+constexpr double kBandFrequencyMhz[] = {897.6, 1747.6, 1880.0, 836.6};
+
+// The PVT offsets, switching and modulation offsets that the program configures; also the
+// simulator's defaults after a reset.
+const std::vector<double> kDefaultPvtOffsetsUs = {-28.0, -18.0, -10.0, 0.0,
+                                                  542.8, 552.8, 560.8, 570.8};
+const std::vector<double> kDefaultSwitchingKhz = {400, -400, 600, -600, 1200, -1200, 1800, -1800};
+const std::vector<double> kDefaultModulationKhz = {100, -100, 200, -200, 250,  -250,
+                                                   400, -400, 600, -600, 1800, -1800};
+
+int ClampToInt(double value, int low, int high) {
+  return static_cast<int>(std::clamp(value, static_cast<double>(low), static_cast<double>(high)));
+}
+
+bool IsLowBand(Band band) {
+  return band == Band::kEgsm || band == Band::kGsm850;
+}
+
+std::optional<Band> BandFromWord(const std::string& word) {
+  if (word == "EGSM" || word == "PGSM" || word == "GSM900")
+    return Band::kEgsm;
+  if (word == "DCS" || word == "DCS1800")
+    return Band::kDcs;
+  if (word == "PCS" || word == "PCS1900")
+    return Band::kPcs;
+  if (word == "GSM850")
+    return Band::kGsm850;
+  return std::nullopt;
+}
+
+// A band named as the last header node ("CALL:MS:TXLEVEL:DCS"), if any.
+std::optional<Band> BandFromNode(const Unit& unit) {
+  if (unit.nodes.empty())
+    return std::nullopt;
+  std::string last = unit.nodes.back();
+  for (char& c : last)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return BandFromWord(last);
+}
+
+// Piecewise-linear interpolation in a table of (x, y) sorted by x, clamped at both ends.
+double Interpolate(const std::vector<std::pair<double, double>>& table, double x) {
+  if (x <= table.front().first)
+    return table.front().second;
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    if (x <= table[i].first) {
+      const auto [x0, y0] = table[i - 1];
+      const auto [x1, y1] = table[i];
+      return y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+    }
+  }
+  return table.back().second;
+}
+
+// Burst shape relative to the useful part, dBc, by time from bit 0 in microseconds.
+const std::vector<std::pair<double, double>> kBurstShape = {
+    {-40.0, -70.0}, {-28.0, -68.4}, {-18.0, -47.9}, {-10.0, -7.1},  {0.0, 0.06},
+    {542.8, -0.09}, {552.8, -8.8},  {560.8, -44.6}, {570.8, -67.2}, {590.0, -70.0}};
+// Switching transients below the carrier, dB, by offset in kHz.
+const std::vector<std::pair<double, double>> kSwitchingBelowCarrier = {
+    {400, -58.3}, {600, -63.9}, {1200, -69.6}, {1800, -72.4}};
+// Modulation spectrum relative to the 30 kHz bandwidth power, dB, by offset in kHz.
+const std::vector<std::pair<double, double>> kModulationShape = {
+    {100, -4.6}, {200, -34.2}, {250, -37.8}, {400, -66.1}, {600, -69.8}, {1800, -72.9}};
+
+// Limits of the table row at or below |offset|.
+double StepLimit(const std::vector<std::pair<double, double>>& table, double offset_khz) {
+  double limit = table.front().second;
+  for (const auto& [khz, value] : table) {
+    if (std::fabs(offset_khz) >= khz)
+      limit = value;
+  }
+  return limit;
+}
+
+double SwitchingLimit(Band band, double offset_khz) {
+  static const std::vector<std::pair<double, double>> low = {
+      {0, -23}, {600, -26}, {1200, -32}, {1800, -36}};
+  static const std::vector<std::pair<double, double>> high = {
+      {0, -22}, {600, -26}, {1200, -32}, {1800, -36}};
+  return StepLimit(IsLowBand(band) ? low : high, offset_khz);
+}
+
+double ModulationRelativeLimit(double offset_khz) {
+  static const std::vector<std::pair<double, double>> table = {
+      {0, 0.5}, {200, -30}, {250, -33}, {400, -60}, {1800, -63}};
+  return StepLimit(table, offset_khz);
+}
+
+double ModulationAbsoluteLimit(Band band, double offset_khz) {
+  if (std::fabs(offset_khz) < 600)
+    return -36;
+  return IsLowBand(band) ? -51 : -56;
+}
+
+double PowerDeviation(int level) {
+  // A fixed, level-dependent error of the simulated phone, within +-0.3 dB.
+  static constexpr double kDeviation[] = {0.12, -0.21, 0.08, 0.27,  -0.15, 0.05, -0.08,
+                                          0.19, -0.26, 0.02, 0.14,  -0.11, 0.23, -0.04,
+                                          0.09, -0.18, 0.16, -0.02, 0.25,  -0.13};
+  return kDeviation[std::clamp(level, 0, 19)];
+}
+
+double TimeScale(std::string_view suffix) {
+  if (suffix == "US")
+    return 1.0;
+  if (suffix == "MS")
+    return 1e3;
+  return 1e6;  // seconds, the SCPI default unit
+}
+
+double FrequencyScale(std::string_view suffix) {
+  if (suffix == "KHZ")
+    return 1.0;
+  if (suffix == "MHZ")
+    return 1e3;
+  return 1e-3;  // hertz, the SCPI default unit
+}
+
+std::string Join(const std::vector<std::string>& fields) {
+  std::string text;
+  for (const std::string& field : fields) {
+    if (!text.empty())
+      text += ',';
+    text += field;
+  }
+  return text;
+}
+
+}  // namespace
+
+void TestSet::Reset() {
+  ResetSettings();
+  phone_ = PhoneValues{};
+  call_connected_ = true;
+}
+
+void TestSet::ResetSettings() {
+  settings_ = Settings{};
+  settings_.pvt_offsets_us = kDefaultPvtOffsetsUs;
+  settings_.switching_khz = kDefaultSwitchingKhz;
+  settings_.modulation_khz = kDefaultModulationKhz;
+}
+
+bool TestSet::SetValue(const std::string& name, double value) {
+  const std::pair<const char*, double*> values[] = {
+      {"tx_power_offset", &phone_.tx_power_offset},
+      {"frequency_error_ppm", &phone_.frequency_error_ppm},
+      {"rms_phase_error", &phone_.rms_phase_error},
+      {"peak_phase_error", &phone_.peak_phase_error},
+      {"pvt_mask_fail", &phone_.pvt_mask_fail},
+      {"orfs_offset", &phone_.orfs_offset},
+      {"rxlev_offset", &phone_.rxlev_offset},
+      {"rxqual_offset", &phone_.rxqual_offset},
+      {"ber_offset", &phone_.ber_offset},
+  };
+  for (const auto& [known, target] : values) {
+    if (name == known) {
+      *target = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+double TestSet::BurstPower() const {
+  const Band band = settings_.tch_band;
+  const int raw_level = settings_.level[static_cast<int>(band)];
+  const int level = IsLowBand(band) ? std::clamp(raw_level, 5, 19) : std::clamp(raw_level, 0, 15);
+  const double nominal = IsLowBand(band) ? 33.0 - 2.0 * (level - 5) : 30.0 - 2.0 * level;
+  return nominal + PowerDeviation(level) + phone_.tx_power_offset;
+}
+
+int TestSet::ReportedRxLevel() const {
+  const double rxlev = std::floor(settings_.cell_power + 111.0) + phone_.rxlev_offset;
+  return static_cast<int>(std::clamp(rxlev, 0.0, 63.0));
+}
+
+int TestSet::ReportedRxQuality() const {
+  const double power = settings_.cell_power;
+  const double rxqual =
+      (power >= -100.0 ? 0.0 : 1.0 + std::floor((-100.0 - power) / 3.0)) + phone_.rxqual_offset;
+  return static_cast<int>(std::clamp(rxqual, 0.0, 7.0));
+}
+
+std::string TestSet::TxPowerAnswer() const {
+  if (!call_connected_)
+    return Join({"1", Nr3(kNotAvailable)});
+  return Join({"0", Nr3(BurstPower())});
+}
+
+std::string TestSet::PvtAnswer() const {
+  std::vector<std::string> fields;
+  const bool up = call_connected_;
+  fields.push_back(up ? "0" : "1");
+  fields.push_back(up ? Nr1(phone_.pvt_mask_fail != 0 ? 1 : 0) : Nr3(kNotAvailable));
+  fields.push_back(Nr3(up ? BurstPower() : kNotAvailable));
+  for (double offset : settings_.pvt_offsets_us) {
+    fields.push_back(Nr3(up ? Interpolate(kBurstShape, offset) : kNotAvailable));
+  }
+  return Join(fields);
+}
+
+std::string TestSet::PferAnswer() const {
+  if (!call_connected_) {
+    return Join({"1", Nr3(kNotAvailable), Nr3(kNotAvailable), Nr3(kNotAvailable)});
+  }
+  const double frequency_error =
+      phone_.frequency_error_ppm * kBandFrequencyMhz[static_cast<int>(settings_.tch_band)];
+  return Join(
+      {"0", Nr3(phone_.rms_phase_error), Nr3(phone_.peak_phase_error), Nr3(frequency_error)});
+}
+
+std::string TestSet::OrfsAnswer() const {
+  const bool up = call_connected_;
+  const double power = BurstPower();
+  const double bandwidth_power = power - 6.8;
+  std::vector<std::string> fields = {up ? "0" : "1", Nr3(up ? power : kNotAvailable)};
+  for (double offset : settings_.switching_khz) {
+    const double result =
+        power + Interpolate(kSwitchingBelowCarrier, std::fabs(offset)) + phone_.orfs_offset;
+    fields.push_back(Nr3(up ? result : kNotAvailable));
+  }
+  fields.push_back(Nr3(up ? bandwidth_power : kNotAvailable));
+  for (double offset : settings_.modulation_khz) {
+    const double result = Interpolate(kModulationShape, std::fabs(offset)) + phone_.orfs_offset;
+    fields.push_back(Nr3(up ? result : kNotAvailable));
+  }
+  return Join(fields);
+}
+
+std::string TestSet::OrfsLimitAnswer() const {
+  const Band band = settings_.tch_band;
+  const double power = BurstPower();
+  const double bandwidth_power = power - 6.8;
+  std::vector<std::string> fields;
+  for (double offset : settings_.switching_khz) {
+    const double result =
+        power + Interpolate(kSwitchingBelowCarrier, std::fabs(offset)) + phone_.orfs_offset;
+    const double limit = SwitchingLimit(band, offset);
+    fields.push_back(Nr1(!call_connected_ || result > limit ? 1 : 0));
+    fields.push_back(Nr3(limit));
+  }
+  for (double offset : settings_.modulation_khz) {
+    const double relative = Interpolate(kModulationShape, std::fabs(offset)) + phone_.orfs_offset;
+    const double relative_limit = ModulationRelativeLimit(offset);
+    const double absolute_limit = ModulationAbsoluteLimit(band, offset);
+    // A result passes when it is within either the relative or the absolute limit.
+    const bool fails = relative > relative_limit && relative + bandwidth_power > absolute_limit;
+    fields.push_back(Nr1(!call_connected_ || fails ? 1 : 0));
+    fields.push_back(Nr3(relative_limit));
+    fields.push_back(Nr3(absolute_limit));
+  }
+  return Join(fields);
+}
+
+std::string TestSet::BerAnswer() const {
+  const long bits = settings_.ber_bits;
+  if (!call_connected_)
+    return Join({"1", Nr1(bits), Nr3(kNotAvailable)});
+  const double modelled =
+      0.25 * std::pow(2.0, (-104.0 - settings_.cell_power) / 2.0) + phone_.ber_offset;
+  // Whole bit errors out of the bits tested, as a real count gives.
+  const double errors = std::round(std::clamp(modelled, 0.0, 50.0) / 100.0 * bits);
+  return Join({"0", Nr1(bits), Nr3(errors * 100.0 / bits)});
+}
+
+std::optional<std::string> TestSet::Handle(const Unit& unit, double& /*acquisition_seconds*/) {
+  if (!unit.query)
+    return HandleCommand(unit);
+  if (std::optional<std::string> common = CommonQuery(unit, kIdentification))
+    return common;
+  if (Matches(unit, "CALL:CONNected[:STATe]?"))
+    return Nr1(call_connected_ ? 1 : 0);
+  if (Matches(unit, "CALL[:CELL]:BAND?")) {
+    return kBandNames[static_cast<int>(settings_.cell_band)];
+  }
+  if (Matches(unit, "CALL:TCHannel:BAND?")) {
+    return kBandNames[static_cast<int>(settings_.tch_band)];
+  }
+  if (Matches(unit, "CALL:TCHannel[:ARFCn][:SELected|EGSM|PGSM|DCS|PCS|GSM850]?")) {
+    const Band band = BandFromNode(unit).value_or(settings_.tch_band);
+    return Nr1(settings_.channel[static_cast<int>(band)]);
+  }
+  if (Matches(unit, "CALL[:CELL]:POWer[:SAMPlitude|AMPLitude]?")) {
+    return Nr3(settings_.cell_power);
+  }
+  if (Matches(unit, "CALL:MS:TXLevel[:SELected|EGSM|PGSM|DCS|PCS|GSM850]?")) {
+    const Band band = BandFromNode(unit).value_or(settings_.tch_band);
+    return Nr1(settings_.level[static_cast<int>(band)]);
+  }
+  if (Matches(unit, "FETCh:TXPower[:ALL]?"))
+    return TxPowerAnswer();
+  if (Matches(unit, "FETCh:PVTime[:ALL]?"))
+    return PvtAnswer();
+  if (Matches(unit, "FETCh:PFERror[:ALL]?"))
+    return PferAnswer();
+  if (Matches(unit, "FETCh:ORFSpectrum[:ALL]?"))
+    return OrfsAnswer();
+  if (Matches(unit, "FETCh:ORFSpectrum:LIMit[:ALL]?"))
+    return OrfsLimitAnswer();
+  if (Matches(unit, "CALL:MS:REPorted:RXLevel[:FULL|SUB|NEW]?")) {
+    return call_connected_ ? Nr1(ReportedRxLevel()) : Nr3(kNotAvailable);
+  }
+  if (Matches(unit, "CALL:MS:REPorted:RXQuality[:FULL|SUB|NEW]?")) {
+    return call_connected_ ? Nr1(ReportedRxQuality()) : Nr3(kNotAvailable);
+  }
+  if (Matches(unit, "FETCh:BERRor[:ALL]?"))
+    return BerAnswer();
+  return kUndefinedHeader;
+}
+
+std::optional<std::string> TestSet::HandleCommand(const Unit& unit) {
+  if (Matches(unit, "*RST")) {
+    ResetSettings();
+    return std::nullopt;
+  }
+  const std::optional<double> number = ParseNumber(unit.parameters);
+  if (Matches(unit, "CALL[:CELL]:BAND")) {
+    if (const auto band = BandFromWord(ParseWord(unit.parameters))) {
+      // The traffic channel starts in the cell's band.
+      settings_.cell_band = *band;
+      settings_.tch_band = *band;
+    }
+  } else if (Matches(unit, "CALL:TCHannel:BAND")) {
+    if (const auto band = BandFromWord(ParseWord(unit.parameters)))
+      settings_.tch_band = *band;
+  } else if (Matches(unit, "CALL:TCHannel[:ARFCn][:SELected|EGSM|PGSM|DCS|PCS|GSM850]")) {
+    const Band band = BandFromNode(unit).value_or(settings_.tch_band);
+    if (number)
+      settings_.channel[static_cast<int>(band)] = ClampToInt(*number, 0, 1023);
+  } else if (Matches(unit, "CALL[:CELL]:POWer[:SAMPlitude|AMPLitude]")) {
+    if (number)
+      settings_.cell_power = std::clamp(*number, -140.0, 0.0);
+  } else if (Matches(unit, "CALL:MS:TXLevel[:SELected|EGSM|PGSM|DCS|PCS|GSM850]")) {
+    const Band band = BandFromNode(unit).value_or(settings_.tch_band);
+    if (number)
+      settings_.level[static_cast<int>(band)] = ClampToInt(*number, 0, 31);
+  } else if (Matches(unit, "SETup:BERRor:COUNt[:SNUMber]")) {
+    if (number && *number >= 1 && *number <= 1e9)
+      settings_.ber_bits = static_cast<long>(*number);
+  } else if (Matches(unit, "SETup:PVTime:TIME[:OFFSet]")) {
+    std::vector<double> offsets = ParseList(unit.parameters, TimeScale);
+    if (!offsets.empty())
+      settings_.pvt_offsets_us = std::move(offsets);
+  } else if (Matches(unit, "SETup:ORFSpectrum:SWITching:FREQuency")) {
+    std::vector<double> offsets = ParseList(unit.parameters, FrequencyScale);
+    if (!offsets.empty())
+      settings_.switching_khz = std::move(offsets);
+  } else if (Matches(unit, "SETup:ORFSpectrum:MODulation:FREQuency")) {
+    std::vector<double> offsets = ParseList(unit.parameters, FrequencyScale);
+    if (!offsets.empty())
+      settings_.modulation_khz = std::move(offsets);
+  }
+  return std::nullopt;
+}
+
+}  // namespace vexa::sim

@@ -1,0 +1,115 @@
+// The simulated GSM radio test set (bus address 14) with a phone in a call.
+//
+// Answers (every response message ends with "\n"; reals are NR3 such as "3.312000E+01",
+// integers NR1; several answers of one compound message are joined by ';'):
+//   *IDN?                               VEXA Simulator,GSM Test Set,SIM00014,A.02.02
+//   CALL:CONNected[:STATe]?             1 while the call is up, 0 when dropped
+//   CALL[:CELL]:BAND?                   EGSM | DCS | PCS | GSM850
+//   CALL:TCHannel:BAND?                 the traffic channel's band
+//   CALL:TCHannel[:ARFCn][:<band>]?     the traffic channel number
+//   CALL[:CELL]:POWer[:SAMPlitude]?     the cell power, dBm
+//   CALL:MS:TXLevel[:<band>]?           the phone's power control level
+//   FETCh:TXPower[:ALL]?                <integrity>,<burst power dBm>
+//   FETCh:PVTime[:ALL]?                 <integrity>,<mask 0 pass|1 fail>,<carrier power dBm>,
+//                                       <power in dBc at each PVT time offset>...
+//   FETCh:PFERror[:ALL]?                <integrity>,<RMS phase deg>,<peak phase deg>,
+//                                       <frequency error Hz>
+//   FETCh:ORFSpectrum[:ALL]?            <integrity>,<carrier power dBm>,<switching result dBm
+//                                       at each switching offset>...,<30 kHz bandwidth power
+//                                       dBm>,<modulation result dB at each modulation offset>...
+//   FETCh:ORFSpectrum:LIMit[:ALL]?      per switching offset <flag>,<limit dBm>; then per
+//                                       modulation offset <flag>,<relative limit dB>,
+//                                       <absolute limit dBm>; flag 0 pass, 1 fail
+//   CALL:MS:REPorted:RXLevel[:FULL|SUB|NEW]?    the reported RXLEV, 0..63
+//   CALL:MS:REPorted:RXQuality[:FULL|SUB|NEW]?  the reported RXQUAL, 0..7
+//   FETCh:BERRor[:ALL]?                 <integrity>,<bits tested>,<bit error ratio %>
+//   SYSTem:ERRor?                       0,"No error"
+//   any other query                     -113,"Undefined header"
+// Integrity is 0 for a normal result; with the call dropped the measurements answer
+// integrity 1 ("no result available") and 9.91E+37 for every value.
+//
+// Commands that change the answers: CALL[:CELL]:BAND, CALL:TCHannel:BAND,
+// CALL:TCHannel[:ARFCn][:<band>], CALL[:CELL]:POWer[:SAMPlitude|AMPLitude] (a "dBm" suffix is
+// accepted), CALL:MS:TXLevel[:<band>], SETup:BERRor:COUNt[:SNUMber], SETup:PVTime:TIME[:OFFSet]
+// (a list with US/MS/S suffixes), SETup:ORFSpectrum:SWITching|MODulation:FREQuency (a list with
+// HZ/KHZ/MHZ suffixes), *RST. Every other command is accepted and only logged.
+//
+// The phone: the burst power follows the power control level of the traffic channel's band
+// (low bands 33 - 2 (PCL - 5) dBm for PCL 5..19, high bands 30 - 2 PCL dBm for PCL 0..15, each
+// level within +-0.3 dB of nominal); the reported RXLEV follows the cell power as
+// floor(power + 111) clamped to 0..63 (RXLEV n covers -111 + n to -110 + n dBm); RXQUAL is 0
+// down to -100 dBm and worsens by one every 3 dB below; the bit error ratio roughly doubles for
+// every 2 dB below -104 dBm. *RST does not drop the call: the simulated phone re-establishes it
+// at once, since nothing in the program could reconnect it.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/scpi.h"
+
+namespace vexa::sim {
+
+enum class Band { kEgsm = 0, kDcs = 1, kPcs = 2, kGsm850 = 3 };
+
+// Values of the simulated phone that tests may change (names for vexa_sim_set_value).
+struct PhoneValues {
+  double tx_power_offset = 0;          // "tx_power_offset", dB added to the burst power
+  double frequency_error_ppm = 0.021;  // "frequency_error_ppm"
+  double rms_phase_error = 1.85;       // "rms_phase_error", degrees
+  double peak_phase_error = 6.4;       // "peak_phase_error", degrees
+  double pvt_mask_fail = 0;            // "pvt_mask_fail", non-zero makes the mask fail
+  double orfs_offset = 0;              // "orfs_offset", dB added to every ORFS result
+  double rxlev_offset = 0;             // "rxlev_offset", added to the reported RXLEV
+  double rxqual_offset = 0;            // "rxqual_offset", added to the reported RXQUAL
+  double ber_offset = 0;               // "ber_offset", percentage points added to the BER
+};
+
+class TestSet : public Instrument {
+ public:
+  TestSet() { Reset(); }
+
+  // Everything back to power-on: settings, phone values, call connected.
+  void Reset();
+  void SetCallConnected(bool connected) { call_connected_ = connected; }
+  bool call_connected() const { return call_connected_; }
+  // Sets one of the PhoneValues by name; false for an unknown name.
+  bool SetValue(const std::string& name, double value);
+
+  std::optional<std::string> Handle(const Unit& unit, double& acquisition_seconds) override;
+
+  // The burst power of the current traffic channel band and level, dBm.
+  double BurstPower() const;
+
+ private:
+  struct Settings {
+    Band cell_band = Band::kEgsm;
+    Band tch_band = Band::kEgsm;
+    std::array<int, 4> channel = {62, 698, 661, 190};
+    std::array<int, 4> level = {5, 0, 0, 5};
+    double cell_power = -85.0;
+    long ber_bits = 10000;
+    std::vector<double> pvt_offsets_us;
+    std::vector<double> switching_khz;
+    std::vector<double> modulation_khz;
+  };
+
+  void ResetSettings();
+  std::optional<std::string> HandleCommand(const Unit& unit);
+  std::string TxPowerAnswer() const;
+  std::string PvtAnswer() const;
+  std::string PferAnswer() const;
+  std::string OrfsAnswer() const;
+  std::string OrfsLimitAnswer() const;
+  std::string BerAnswer() const;
+  int ReportedRxLevel() const;
+  int ReportedRxQuality() const;
+
+  Settings settings_;
+  PhoneValues phone_;
+  bool call_connected_ = true;
+};
+
+}  // namespace vexa::sim

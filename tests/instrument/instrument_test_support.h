@@ -1,0 +1,85 @@
+// Shared pieces of the instrument tests: choosing the driver library, recording memo lines,
+// and a fixture that talks to the instrument simulator through the program's loader.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "instrument/gpib_driver.h"
+#include "instrument/gpib_session.h"
+#include "sim/vexa_gpib_sim.h"
+
+namespace vexa::testing {
+
+// Makes the next driver call load `library` (nullptr: the usual names).
+inline void UseDriverLibrary(const char* library) {
+  if (library) {
+    setenv("VEXA_GPIB_LIBRARY", library, 1);
+  } else {
+    unsetenv("VEXA_GPIB_LIBRARY");
+  }
+  gpib::UnloadDriverForTesting();
+}
+
+class MemoRecorder : public MemoSink {
+ public:
+  void AppendLine(const std::string& line) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(line);
+  }
+  std::vector<std::string> Lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// The messages the simulated instrument at `address` received, in order.
+inline std::vector<std::string> SimLog(int address) {
+  std::vector<std::string> log;
+  for (int i = 0; i < vexa_sim_log_count(address); ++i) {
+    std::string entry(static_cast<std::size_t>(vexa_sim_log_entry(address, i, nullptr, 0)), '\0');
+    vexa_sim_log_entry(address, i, entry.data(), static_cast<int>(entry.size()) + 1);
+    log.push_back(entry);
+  }
+  return log;
+}
+
+inline constexpr int kTestSetAddress = 14;
+inline constexpr int kDcSourceAddress = 5;
+// Read time-outs in the tests: code 13 (10 s) scaled to 100 ms.
+inline constexpr double kTimeoutScale = 0.01;
+
+// Both program-wide sessions on the simulator, each with a recorded memo.
+class SimulatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseDriverLibrary(VEXA_SIM_LIBRARY);
+    vexa_sim_reset();
+    vexa_sim_set_timeout_scale(kTimeoutScale);
+    TestSetDevice.ResetForTesting();
+    DcSourceDevice.ResetForTesting();
+    TestSetDevice.SetMemo(&test_set_memo);
+    DcSourceDevice.SetMemo(&dc_source_memo);
+  }
+  void TearDown() override {
+    TestSetDevice.ResetForTesting();
+    DcSourceDevice.ResetForTesting();
+  }
+
+  MemoRecorder test_set_memo;
+  MemoRecorder dc_source_memo;
+};
+
+}  // namespace vexa::testing

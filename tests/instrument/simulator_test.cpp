@@ -1,0 +1,259 @@
+// The simulated instruments through the driver loader: answers that follow the configured
+// state, the answer formats the test run relies on, and the bus behaviour of the library.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "instrument_test_support.h"
+
+namespace vexa {
+namespace {
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::Lt;
+
+class SimulatorBusTest : public testing::SimulatorTest {
+ protected:
+  // Sends `message` to `address` on a new descriptor; for a query returns the answer without
+  // its terminator.
+  std::string Ask(int address, const std::string& message) {
+    const int ud = gpib::ibdev(0, address, 0, 13, 1, 0);
+    EXPECT_FALSE(gpib::ibwrt(ud, message.data(), static_cast<long>(message.size())).Failed());
+    if (message.empty() || message.back() != '?')
+      return "";
+    char buffer[2048] = {};
+    const gpib::Status status = gpib::ibrd(ud, buffer, sizeof buffer - 1);
+    EXPECT_FALSE(status.Failed()) << message << ": ibsta 0x" << std::hex << status.ibsta << std::dec
+                                  << " iberr " << status.iberr;
+    EXPECT_TRUE(status.ibsta & gpib::kEnd) << message;
+    std::string answer(buffer, static_cast<std::size_t>(std::max(status.ibcntl, 0L)));
+    if (answer.empty() || answer.back() != '\n') {
+      ADD_FAILURE() << "no terminator: " << message;
+      return answer;
+    }
+    answer.pop_back();
+    return answer;
+  }
+  std::string AskTestSet(const std::string& message) {
+    return Ask(testing::kTestSetAddress, message);
+  }
+};
+
+// The numbers of an answer, read as the test run reads them (strtod, one separator each).
+std::vector<double> Fields(const std::string& answer) {
+  std::vector<double> fields;
+  const char* p = answer.c_str();
+  while (*p) {
+    char* end = nullptr;
+    fields.push_back(std::strtod(p, &end));
+    if (end == p || !*end)
+      break;
+    p = end + 1;
+  }
+  return fields;
+}
+
+TEST_F(SimulatorBusTest, TxPowerFollowsThePowerControlLevelOfTheTrafficChannelBand) {
+  struct Case {
+    const char* cell_band;
+    const char* tch_band;
+    int level;
+    double nominal_dbm;
+  };
+  for (const Case& c :
+       {Case{"EGSM", "EGSM", 5, 33}, Case{"EGSM", "EGSM", 19, 5}, Case{"EGSM", "GSM850", 12, 19},
+        Case{"EGSM", "DCS", 0, 30}, Case{"PCS", "DCS", 15, 0}, Case{"PCS", "PCS", 8, 14}}) {
+    SCOPED_TRACE(std::string(c.tch_band) + " PCL " + std::to_string(c.level));
+    AskTestSet(std::string("CALL:CELL:BAND ") + c.cell_band);
+    AskTestSet(std::string("CALL:TCHANNEL:BAND ") + c.tch_band);
+    AskTestSet("CALL:MS:TXLEVEL " + std::to_string(c.level));
+    const std::vector<double> fields = Fields(AskTestSet("FETCh:TXPower?"));
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0], 0);  // integrity
+    EXPECT_NEAR(fields[1], c.nominal_dbm, 0.3);
+  }
+  vexa_sim_set_value("tx_power_offset", -4.5);
+  EXPECT_NEAR(Fields(AskTestSet("FETC:TXP?"))[1], 14 - 4.5, 0.3);
+}
+
+TEST_F(SimulatorBusTest, ReportedRxLevelFollowsTheCellPower) {
+  struct Case {
+    const char* power;
+    int rxlev;
+  };
+  for (const Case& c : {Case{"-60", 51}, Case{"-102.500000dBm", 8}, Case{"-62.5dBm", 48},
+                        Case{"-110.5", 0}, Case{"-120", 0}, Case{"-48", 63}, Case{"-30", 63}}) {
+    SCOPED_TRACE(c.power);
+    AskTestSet(std::string("CALL:POW ") + c.power);
+    const std::string r = std::to_string(c.rxlev);
+    EXPECT_EQ(AskTestSet("CALL:MS:REPorted:RXLevel:NEW?;NEW?;NEW?"), r + ";" + r + ";" + r);
+  }
+  AskTestSet("CALL:CELL:POWer -60");  // the long form sets the same power
+  EXPECT_EQ(AskTestSet("call:ms:reported:rxlevel:full?"), "51");
+}
+
+TEST_F(SimulatorBusTest, ReceiverQualityWorsensTowardsSensitivity) {
+  AskTestSet("SETUP:BERROR:COUNT 8200");
+  AskTestSet("CALL:POW -62.5dBm");
+  EXPECT_EQ(AskTestSet("CALL:MS:REP:RXQ:NEW?"), "0");
+  const std::vector<double> strong = Fields(AskTestSet("FETCh:BERRor?"));
+  AskTestSet("CALL:POW -102.500000dBm");
+  const int reference_rxqual = std::atoi(AskTestSet("CALL:MS:REP:RXQ:NEW?").c_str());
+  const std::vector<double> reference = Fields(AskTestSet("FETCh:BERRor?"));
+  AskTestSet("CALL:POW -110");
+  const std::vector<double> weak = Fields(AskTestSet("FETCh:BERRor?"));
+
+  EXPECT_GE(reference_rxqual, 1);
+  EXPECT_LE(reference_rxqual, 3);
+  ASSERT_EQ(reference.size(), 3u);
+  EXPECT_EQ(reference[0], 0);     // integrity
+  EXPECT_EQ(reference[1], 8200);  // bits tested
+  EXPECT_LT(strong[2], reference[2]);
+  EXPECT_LT(reference[2], 2.44);
+  EXPECT_LT(reference[2], weak[2]);
+  vexa_sim_set_value("ber_offset", 5);
+  EXPECT_GT(Fields(AskTestSet("FETCh:BERRor?"))[2], 2.44);
+}
+
+TEST_F(SimulatorBusTest, MeasurementAnswersHaveTheFieldsTheTestRunReads) {
+  const std::vector<double> pvt = Fields(AskTestSet("FETCh:PVTime?"));
+  const std::vector<double> pfer = Fields(AskTestSet("FETCh:PFERror?"));
+  const std::vector<double> orfs = Fields(AskTestSet("FETCh:ORFSpectrum?"));
+  const std::vector<double> limits = Fields(AskTestSet("FETCh:ORFSpectrum:LIMit:ALL?"));
+  ASSERT_EQ(pvt.size(), 11u);  // integrity, mask, carrier power, 8 offsets
+  EXPECT_EQ(pvt[1], 0);
+  EXPECT_NEAR(pvt[2], 33, 0.3);
+  ASSERT_EQ(pfer.size(), 4u);  // integrity, RMS, peak, frequency error
+  EXPECT_LE(pfer[1], 5);
+  EXPECT_LE(pfer[2], 20);
+  EXPECT_LE(std::abs(pfer[3]), 90);
+  ASSERT_EQ(orfs.size(), 23u);    // integrity, power, 8 switching, 30 kHz power, 12 modulation
+  ASSERT_EQ(limits.size(), 52u);  // 8 x (flag, limit), 12 x (flag, limit, limit)
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(limits[2 * i], 0) << "switching " << i;
+  for (int i = 0; i < 12; ++i)
+    EXPECT_EQ(limits[16 + 3 * i], 0) << "modulation " << i;
+
+  vexa_sim_set_value("pvt_mask_fail", 1);
+  vexa_sim_set_value("orfs_offset", 20);
+  EXPECT_EQ(Fields(AskTestSet("FETCh:PVTime?"))[1], 1);
+  EXPECT_EQ(Fields(AskTestSet("FETCh:ORFSpectrum:LIMit:ALL?"))[0], 1);
+}
+
+TEST_F(SimulatorBusTest, ConfiguredOffsetListsDecideTheNumberOfResults) {
+  AskTestSet("SETUP:PVTIME:TIME:OFFSET -10.0US, 0, 542.8US");
+  AskTestSet("SET:ORFS:SWIT:FREQ 400KHZ,-400KHZ");
+  AskTestSet("SET:ORFS:MOD:FREQ 200KHZ,-200KHZ,250KHZ");
+  EXPECT_EQ(Fields(AskTestSet("FETCh:PVTime?")).size(), 6u);
+  EXPECT_EQ(Fields(AskTestSet("FETCh:ORFSpectrum?")).size(), 8u);
+  EXPECT_EQ(Fields(AskTestSet("FETCh:ORFSpectrum:LIMit:ALL?")).size(), 13u);
+}
+
+TEST_F(SimulatorBusTest, CallStateAndMeasurementsFollowTheCall) {
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1");
+  EXPECT_EQ(AskTestSet("CALL:CONNECTED:STATE?"), "1");
+  vexa_sim_set_call_connected(0);
+  EXPECT_EQ(AskTestSet("CALL:CONNECTED:STATE?"), "0");
+  EXPECT_EQ(AskTestSet("FETCh:TXPower?"), "1,9.910000E+37");  // no result available
+  AskTestSet("*RST");                                         // does not bring the call back
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "0");
+  vexa_sim_set_call_connected(1);
+  EXPECT_EQ(Fields(AskTestSet("FETCh:TXPower?"))[0], 0);
+}
+
+TEST_F(SimulatorBusTest, SettingsAreQueriedBackAndResetByRst) {
+  AskTestSet("CALL:CELL:BAND PCS");
+  AskTestSet("CALL:MS:TXLevel 7");
+  EXPECT_EQ(AskTestSet("CALL:CELL:BAND?"), "PCS");
+  EXPECT_EQ(AskTestSet("CALL:MS:TXL?"), "7");
+  AskTestSet("*RST");
+  EXPECT_EQ(AskTestSet("CALL:CELL:BAND?"), "EGSM");
+  EXPECT_EQ(AskTestSet("NO:SUCH:QUERY?"), "-113,\"Undefined header\"");
+}
+
+TEST_F(SimulatorBusTest, DcSourceAnswersAfterTheAcquisitionTime) {
+  using std::chrono::milliseconds;
+  const int dc = testing::kDcSourceAddress;
+  vexa_sim_set_value("current_spread", 0);
+  EXPECT_EQ(Ask(dc, "MEAS:CURR?"), "2.345678E-01");
+  vexa_sim_set_value("current", 0.5);
+  Ask(dc, "SENS:SWE:TINT 1000.00E-6");
+  Ask(dc, "SENS:SWE:POIN 60");  // 60 ms per reading, within the 100 ms time-out
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Ask(dc, "MEAS:CURR?"), "5.000000E-01");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(60));
+  vexa_sim_set_speed(0);
+  const auto fast = std::chrono::steady_clock::now();
+  Ask(dc, "MEAS:CURR?");
+  EXPECT_LT(std::chrono::steady_clock::now() - fast, milliseconds(30));
+}
+
+TEST_F(SimulatorBusTest, DcSourceReadingsSpreadDeterministicallyAroundTheMean) {
+  vexa_sim_set_speed(0);
+  std::vector<double> first, again;
+  for (int i = 0; i < 20; ++i)
+    first.push_back(std::atof(Ask(5, "MEAS:CURR?").c_str()));
+  vexa_sim_reset();
+  vexa_sim_set_speed(0);
+  for (int i = 0; i < 20; ++i)
+    again.push_back(std::atof(Ask(5, "MEAS:CURR?").c_str()));
+  EXPECT_EQ(first, again);
+  std::vector<double> deviations;
+  for (double reading : first)
+    deviations.push_back(std::abs(reading / 0.2345678 - 1));
+  EXPECT_THAT(deviations, Each(Lt(0.0501)));
+  EXPECT_NE(first.front(), first.back());
+}
+
+TEST_F(SimulatorBusTest, CommandLogKeepsEveryMessagePerAddressInOrder) {
+  Ask(14, "CALL:POW -65dBm");
+  Ask(5, "VOLT 3.80");
+  Ask(14, "*IDN?");
+  EXPECT_THAT(testing::SimLog(14), ElementsAre("CALL:POW -65dBm", "*IDN?"));
+  EXPECT_THAT(testing::SimLog(5), ElementsAre("VOLT 3.80"));
+  char cut[5];
+  EXPECT_EQ(vexa_sim_log_entry(14, 0, cut, sizeof cut), 15);
+  EXPECT_STREQ(cut, "CALL");
+  EXPECT_EQ(vexa_sim_log_entry(14, 2, cut, sizeof cut), -1);
+}
+
+TEST_F(SimulatorBusTest, LongAnswerIsReadInPiecesWithEndOnTheLast) {
+  const int ud = gpib::ibdev(0, 14, 0, 13, 1, 0);
+  gpib::ibwrt(ud, "*IDN?", 5);
+  char piece[10];
+  const gpib::Status first = gpib::ibrd(ud, piece, sizeof piece);
+  EXPECT_EQ(first, (gpib::Status{0x0100, 0, 10}));
+  char rest[100];
+  const gpib::Status second = gpib::ibrd(ud, rest, sizeof rest);
+  EXPECT_EQ(second.ibsta, 0x2100);
+  EXPECT_EQ(std::string(piece, 10) + std::string(rest, static_cast<std::size_t>(second.ibcntl)),
+            "VEXA Simulator,GSM Test Set,SIM00014,A.02.02\n");
+}
+
+TEST_F(SimulatorBusTest, ReleasedDescriptorAndInvalidArgumentsFail) {
+  const int ud = gpib::ibdev(0, 14, 0, 13, 1, 0);
+  EXPECT_EQ(gpib::ibonl(ud, 0), (gpib::Status{0x0100, 0, 0}));
+  char buffer[8];
+  const gpib::Status released{0x8000, 0, EINVAL};
+  EXPECT_EQ(gpib::ibwrt(ud, "*IDN?", 5), released);
+  EXPECT_EQ(gpib::ibrd(ud, buffer, sizeof buffer), released);
+  EXPECT_EQ(gpib::ibclr(ud), released);
+
+  struct Case {
+    int board, pad, sad, tmo, iberr;
+  };
+  for (const Case& c : {Case{1, 14, 0, 13, 7}, Case{0, 0, 0, 13, 4}, Case{0, 31, 0, 13, 4},
+                        Case{0, 14, 5, 13, 4}, Case{0, 14, 0, 18, 4}}) {
+    gpib::Status status;
+    EXPECT_EQ(gpib::ibdev(c.board, c.pad, c.sad, c.tmo, 1, 0, &status), -1);
+    EXPECT_EQ(status, (gpib::Status{0x8100, c.iberr, 0}));
+  }
+}
+
+}  // namespace
+}  // namespace vexa
