@@ -10,8 +10,11 @@
 #include "app/clock.h"
 #include "app/dialogs.h"
 #include "app/guard.h"
+#include "app/labeled_edit.h"
 #include "app/skin.h"
 #include "gsm/arfcn_page.h"
+#include "instrument/dcsource_page.h"
+#include "instrument/testset_page.h"
 
 namespace vexa {
 namespace {
@@ -21,6 +24,19 @@ constexpr int kSheetMargin = TForm1::kDesignWidth - 594;
 // The view selectors keep their design distance to the window's lower right corner.
 constexpr int kSelectorRight = TForm1::kDesignWidth - 504;
 constexpr int kSelectorBottom = TForm1::kDesignHeight - 264;
+
+void SetLeft(std::initializer_list<QWidget*> controls, int left) {
+  for (QWidget* control : controls) {
+    control->move(left, control->y());
+    if (auto* labeled = qobject_cast<LabeledEdit*>(control))
+      labeled->PlaceLabel();
+  }
+}
+
+void SetWidth(std::initializer_list<QWidget*> controls, int width) {
+  for (QWidget* control : controls)
+    control->resize(width, control->height());
+}
 
 QWidget* MakeSheet(const char* name) {
   auto* sheet = new QWidget;
@@ -52,8 +68,8 @@ TForm1::TForm1(QWidget* parent)
   TabSheet9 = MakeSheet("TabSheet9");
   TabSheet10 = MakeSheet("TabSheet10");
   TabSheet12 = MakeSheet("TabSheet12");
-  TabSheet13 = MakeSheet("TabSheet13");
-  TabSheet14 = MakeSheet("TabSheet14");
+  TabSheet13 = new TestSetPage;
+  TabSheet14 = new DcSourcePage;
   TabSheet11 = new AboutPage(SkinData1);
 
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};
@@ -141,9 +157,19 @@ void TForm1::LayoutPages() {
   for (QComboBox* selector : GsmViewSelectors) {
     selector->move(width() - kSelectorRight, height() - kSelectorBottom);
   }
-  [[maybe_unused]] const int sheet_width = width() - kSheetMargin;
-  // The reference memos and the instrument pages' right-hand columns follow sheet_width;
-  // they are placed here as their pages join.
+  // The rest follows the sheets' width. (The reference views' memos join with their pages.)
+  const int sheet_width = width() - kSheetMargin;
+  const TestSetPage* testset = TabSheet13;
+  SetWidth({testset->Memo4, testset->DriverNote}, sheet_width - 153);
+  SetLeft({testset->Edit28, testset->Btpl, testset->Bstart, testset->Bstop, testset->Label77},
+          sheet_width - 146);
+  const DcSourcePage* dcsource = TabSheet14;
+  SetWidth({dcsource->Memo5, dcsource->DriverNote}, sheet_width - 153);
+  SetLeft({dcsource->Edit29, dcsource->LabeledEdit14, dcsource->LabeledEdit16, dcsource->ComboBox12,
+           dcsource->CheckBox2, dcsource->CheckBox3, dcsource->Label75, dcsource->Label76,
+           dcsource->Button10, dcsource->Button1},
+          sheet_width - 146);
+  SetLeft({dcsource->LabeledEdit15, dcsource->LabeledEdit17}, sheet_width - 82);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -170,6 +196,14 @@ void TForm1::RestoreDesignSizeIfDragged() {
       resize(kDesignWidth, kDesignHeight);
     }
   });
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_once_)
+    return;
+  shown_once_ = true;
+  TabSheet13->Memo4->setFocus();  // the window opens with the run log focused
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -13,6 +13,8 @@ namespace vexa {
 
 class AboutPage;
 class ArfcnPage;
+class DcSourcePage;
+class TestSetPage;
 class SkinData;
 
 class TForm1 : public QWidget {
@@ -42,8 +44,8 @@ class TForm1 : public QWidget {
   QWidget* TabSheet9;
   QWidget* TabSheet10;
   QWidget* TabSheet12;
-  QWidget* TabSheet13;
-  QWidget* TabSheet14;
+  TestSetPage* TabSheet13;
+  DcSourcePage* TabSheet14;
   AboutPage* TabSheet11;
   // View selectors, one per GSM view (ARFCN, PCL, PVT, ORFS, SPUR).
   std::array<QComboBox*, 5> GsmViewSelectors{};
@@ -55,6 +57,7 @@ class TForm1 : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void FormCreate();
@@ -65,6 +68,7 @@ class TForm1 : public QWidget {
   void RestoreDesignSizeIfDragged();
 
   std::array<QWidget*, 5> gsm_views_{};
+  bool shown_once_ = false;
 };
 
 }  // namespace vexa

@@ -1,0 +1,42 @@
+// The "66319" page: the DC source's command line and memo, and the current-test settings.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include "app/labeled_edit.h"
+#include "instrument/memo_widget.h"
+
+namespace vexa {
+
+class DcSourcePage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit DcSourcePage(QWidget* parent = nullptr);
+  ~DcSourcePage() override;
+
+  MemoWidget* Memo5;
+  QLineEdit* Edit29;
+  LabeledEdit* LabeledEdit14;  // supply voltage, V
+  LabeledEdit* LabeledEdit15;  // sample interval, us
+  LabeledEdit* LabeledEdit16;  // points per reading
+  LabeledEdit* LabeledEdit17;  // test time, minutes
+  QComboBox* ComboBox12;       // operating mode, selects the current range
+  QCheckBox* CheckBox2;        // one memo line per reading
+  QCheckBox* CheckBox3;        // demo mode
+  QLabel* Label75;
+  QLabel* Label76;
+  QPushButton* Button10;
+  QPushButton* Button1;
+  QLabel* DriverNote;
+
+ private:
+  void Edit29KeyDown();
+};
+
+}  // namespace vexa

@@ -1,0 +1,43 @@
+// A read-only memo fed with whole lines from any thread. The lines live in a buffer owned
+// here (the log is written from it); the widget shows them in batches on the GUI thread,
+// so a worker producing lines fast never floods the event loop or freezes the window.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTimer>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "instrument/gpib_session.h"
+
+namespace vexa {
+
+class MemoWidget : public QPlainTextEdit, public MemoSink {
+  Q_OBJECT
+
+ public:
+  // How long lines wait before the widget shows them (at most ~30 repaints a second).
+  static constexpr int kRepaintIntervalMs = 33;
+
+  explicit MemoWidget(QWidget* parent = nullptr);
+
+  // Any thread. The line shows in the widget within kRepaintIntervalMs.
+  void AppendLine(const std::string& line) override;
+  // Any thread: empties the buffer and, on the GUI thread, the widget.
+  void Clear();
+  // All lines so far, in order (what a log file receives).
+  std::vector<std::string> Lines() const;
+  // GUI thread: shows the lines that are still waiting, now.
+  void Flush();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;  // guarded by mutex_
+  std::size_t shown_ = 0;           // lines_ already in the widget; guarded by mutex_
+  bool cleared_ = false;            // the widget must be emptied on the next flush
+  QTimer* repaint_timer_;
+};
+
+}  // namespace vexa

@@ -1,0 +1,33 @@
+#include "instrument/testset_page.h"
+
+#include "app/guard.h"
+#include "instrument/gpib_session.h"
+#include "instrument/instrument_page_parts.h"
+
+namespace vexa {
+
+TestSetPage::TestSetPage(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("TabSheet13"));
+  Memo4 = MakeMemo(this, "Memo4");
+  Edit28 = MakeCommandLine(this, "Edit28");
+  Btpl = MakeButton(this, "Btpl", QStringLiteral("Test Plan"), 40, true);
+  Bstart = MakeButton(this, "Bstart", QStringLiteral("Start Test"), 72, false);
+  Bstop = MakeButton(this, "Bstop", QStringLiteral("Stop Test"), 104, false);
+  Label77 = MakeLabel(this, "Label77", QStringLiteral("Test time is "), kRightColumn, 144);
+  DriverNote = MakeDriverNote(this);
+  TestSetDevice.SetMemo(Memo4);
+  connect(Edit28, &QLineEdit::returnPressed, this, &TestSetPage::Edit28KeyDown);
+}
+
+TestSetPage::~TestSetPage() {
+  TestSetDevice.SetMemo(nullptr);
+}
+
+void TestSetPage::Edit28KeyDown() {
+  Guarded([this] {
+    SendTestSetConsoleCommand(Edit28->text().toStdString());
+    Memo4->Flush();
+  });
+}
+
+}  // namespace vexa

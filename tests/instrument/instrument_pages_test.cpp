@@ -1,0 +1,202 @@
+// The "8960" and "66319" pages on the real widgets, talking to the instrument simulator
+// through the same driver loader as the program.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QTextBlock>
+#include <cstdlib>
+#include <thread>
+
+#include "app/main_window.h"
+#include "instrument/dcsource_page.h"
+#include "instrument/gpib_driver.h"
+#include "instrument/gpib_session.h"
+#include "instrument/testset_page.h"
+#include "sim/vexa_gpib_sim.h"
+#include "support/dialog_recorder.h"
+
+namespace vexa {
+namespace {
+
+QStringList MemoLines(MemoWidget* memo) {
+  memo->Flush();
+  return memo->toPlainText().split('\n', Qt::SkipEmptyParts);
+}
+
+void UseDriver(const char* library) {
+  setenv("VEXA_GPIB_LIBRARY", library, 1);
+  gpib::UnloadDriverForTesting();
+  vexa_sim_reset();
+  TestSetDevice.ResetForTesting();
+  DcSourceDevice.ResetForTesting();
+}
+
+class InstrumentPagesTest : public ::testing::Test {
+ protected:
+  InstrumentPagesTest() : form((UseDriver(VEXA_SIM_PATH), nullptr)) {
+    testset = form.TabSheet13;
+    dcsource = form.TabSheet14;
+  }
+  ~InstrumentPagesTest() override { UseDriver(VEXA_SIM_PATH); }
+
+  void Enter(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    QTest::keyClick(edit, Qt::Key_Return);
+  }
+
+  testing::DialogRecorder dialogs;
+  TForm1 form;
+  TestSetPage* testset;
+  DcSourcePage* dcsource;
+};
+
+TEST_F(InstrumentPagesTest, StartUpStateOfBothPages) {
+  EXPECT_EQ(testset->Edit28->text(), "*IDN?");
+  EXPECT_TRUE(testset->Btpl->isEnabled());
+  EXPECT_FALSE(testset->Bstart->isEnabled());
+  EXPECT_FALSE(testset->Bstop->isEnabled());
+  EXPECT_EQ(testset->Bstart->text(), "Start Test");
+  EXPECT_EQ(testset->Label77->text(), "Test time is ");
+  EXPECT_TRUE(testset->Memo4->isReadOnly());
+
+  EXPECT_EQ(dcsource->Edit29->text(), "*IDN?");
+  EXPECT_EQ(dcsource->Edit29->pos(), QPoint(448, 0));
+  const std::tuple<LabeledEdit*, const char*, const char*, QPoint> edits[] = {
+      {dcsource->LabeledEdit14, "Voltage V", "3.8", {448, 40}},
+      {dcsource->LabeledEdit15, "Sample rate us", "20", {512, 40}},
+      {dcsource->LabeledEdit16, "Buffer length", "4096", {448, 80}},
+      {dcsource->LabeledEdit17, "Test time minute", "30", {512, 80}}};
+  for (const auto& [edit, caption, text, pos] : edits) {
+    EXPECT_EQ(edit->EditLabel()->text(), caption);
+    EXPECT_EQ(edit->text(), text);
+    EXPECT_EQ(edit->pos(), pos);
+  }
+  EXPECT_EQ(dcsource->ComboBox12->currentText(), "Dedicated mode 3A");
+  EXPECT_EQ(dcsource->ComboBox12->count(), 3);
+  EXPECT_EQ(dcsource->ComboBox12->itemText(2), "Shutdown mode 20mA");
+  EXPECT_TRUE(dcsource->CheckBox2->isChecked());
+  EXPECT_EQ(dcsource->CheckBox2->text(), "Test Data Showed");
+  EXPECT_FALSE(dcsource->CheckBox3->isChecked());
+  EXPECT_EQ(dcsource->Label75->text(), "Test time is ");
+  EXPECT_EQ(dcsource->Label76->text(), "Aver is ");
+  EXPECT_EQ(dcsource->Button10->text(), "Config&&Test");  // shown as "Config&Test"
+  EXPECT_TRUE(dcsource->Button10->isEnabled());
+  EXPECT_FALSE(dcsource->Button1->isEnabled());
+  EXPECT_EQ(dcsource->Button1->pos(), QPoint(448, 312));
+}
+
+TEST_F(InstrumentPagesTest, TheRunLogHasTheFocusWhenTheWindowOpens) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  EXPECT_EQ(form.PageControl1->currentWidget(), testset);
+  EXPECT_EQ(QApplication::focusWidget(), testset->Memo4);
+}
+
+TEST_F(InstrumentPagesTest, MaximisingWidensTheMemosAndKeepsTheRightColumnsDistance) {
+  form.showMaximized();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QTRY_VERIFY(form.width() > 602);
+  const int sheet = form.width() - 8;
+  EXPECT_EQ(testset->Memo4->width(), sheet - 153);
+  EXPECT_EQ(dcsource->Memo5->width(), sheet - 153);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           testset->Edit28, testset->Btpl, testset->Bstart, testset->Bstop, testset->Label77,
+           dcsource->Edit29, dcsource->LabeledEdit14, dcsource->LabeledEdit16, dcsource->ComboBox12,
+           dcsource->CheckBox2, dcsource->CheckBox3, dcsource->Label75, dcsource->Label76,
+           dcsource->Button10, dcsource->Button1}) {
+    EXPECT_EQ(control->x(), sheet - 146) << control->objectName().toStdString();
+  }
+  EXPECT_EQ(dcsource->LabeledEdit15->x(), sheet - 82);
+  EXPECT_EQ(dcsource->LabeledEdit17->x(), sheet - 82);
+  EXPECT_EQ(dcsource->LabeledEdit17->EditLabel()->x(), sheet - 82);  // the caption follows
+  form.showNormal();
+  QTRY_COMPARE(form.size(), QSize(602, 384));
+  EXPECT_EQ(testset->Memo4->width(), 441);
+  EXPECT_EQ(testset->Edit28->x(), 448);
+  EXPECT_EQ(dcsource->LabeledEdit15->x(), 512);
+}
+
+TEST_F(InstrumentPagesTest, TestSetConsoleEchoesCommandsAndAnswers) {
+  EXPECT_TRUE(testset->DriverNote->toolTip().contains("simulator"));
+  Enter(testset->Edit28, "*IDN?");
+  EXPECT_EQ(MemoLines(testset->Memo4),
+            (QStringList{"<---*IDN?", "--->VEXA Simulator,GSM Test Set,SIM00014,A.02.02"}));
+  Enter(testset->Edit28, "CALL:CELL:BAND DCS");  // not a query: no read
+  Enter(testset->Edit28, "CALL:CELL:BAND?");
+  EXPECT_EQ(MemoLines(testset->Memo4).mid(2),
+            (QStringList{"<---CALL:CELL:BAND DCS", "<---CALL:CELL:BAND?", "--->DCS"}));
+  EXPECT_EQ(vexa_sim_log_count(14), 3);
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(InstrumentPagesTest, ATimedOutReadShowsEchoErrorAndEmptyReply) {
+  vexa_sim_set_timeout_scale(0.01);  // the 10 s time-out takes 100 ms here
+  vexa_sim_fail_next_reads(14, VEXA_SIM_READ_TIMEOUT, 1);
+  Enter(testset->Edit28, "FETCh:TXPower?");
+  const QStringList lines = MemoLines(testset->Memo4);
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_EQ(lines[0], "<---FETCh:TXPower?");
+  EXPECT_TRUE(lines[1].startsWith("Unable to read from device ibsta = 0x"));
+  EXPECT_TRUE(lines[1].endsWith("iberr = 6 (EABO)"));
+  EXPECT_EQ(lines[2], "--->");
+}
+
+TEST_F(InstrumentPagesTest, DcSourceConsoleAndAFailedClearThatEndsTheCommand) {
+  Enter(dcsource->Edit29, "VOLT 3.8");
+  Enter(dcsource->Edit29, "VOLT?");
+  const QStringList lines = MemoLines(dcsource->Memo5);
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_EQ(lines[0], "<---VOLT 3.8");
+  EXPECT_EQ(lines[1], "<---VOLT?");
+  EXPECT_TRUE(lines[2].startsWith("--->3.8")) << lines[2].toStdString();
+  vexa_sim_fail_next_clear(5);
+  Enter(dcsource->Edit29, "*IDN?");
+  EXPECT_EQ(MemoLines(dcsource->Memo5).mid(3),
+            QStringList{"Unable to clear device ibsta = 0x8100 iberr = 14 (EBUS)"});
+  EXPECT_TRUE(MemoLines(testset->Memo4).isEmpty());  // each page has its own memo
+}
+
+TEST(InstrumentPagesWithoutDriver, EnterShowsTheOpenFailureAndTheNoteSaysWhy) {
+  testing::DialogRecorder dialogs;
+  UseDriver("/nonexistent/libgpib.so.0");
+  {
+    TForm1 form;
+    EXPECT_TRUE(form.TabSheet13->DriverNote->toolTip().startsWith("GPIB driver: none found"));
+    form.TabSheet13->Edit28->setText("*IDN?");
+    QTest::keyClick(form.TabSheet13->Edit28, Qt::Key_Return);
+    EXPECT_EQ(MemoLines(form.TabSheet13->Memo4),
+              QStringList{"Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)"});
+    QTest::keyClick(form.TabSheet14->Edit29, Qt::Key_Return);
+    EXPECT_EQ(MemoLines(form.TabSheet14->Memo5),
+              QStringList{"Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)"});
+    EXPECT_TRUE(dialogs.boxes.empty());
+  }
+  UseDriver(VEXA_SIM_PATH);
+}
+
+TEST(MemoWidget, LinesFromAWorkerArriveInOrderAndInBatches) {
+  MemoWidget memo;
+  constexpr int kLines = 20000;
+  std::thread worker([&memo] {
+    for (int i = 0; i < kLines; ++i)
+      memo.AppendLine("line " + std::to_string(i));
+  });
+  worker.join();
+  // Nothing has been painted yet: the lines wait for one batched repaint.
+  EXPECT_TRUE(memo.toPlainText().isEmpty());
+  QTRY_COMPARE(memo.blockCount(), kLines);
+  EXPECT_EQ(memo.document()->findBlockByNumber(0).text(), "line 0");
+  EXPECT_EQ(memo.document()->lastBlock().text(), "line 19999");
+  EXPECT_EQ(memo.Lines().size(), static_cast<std::size_t>(kLines));
+
+  memo.Clear();
+  EXPECT_TRUE(memo.toPlainText().isEmpty());
+  EXPECT_TRUE(memo.Lines().empty());
+  memo.AppendLine("after clear");
+  memo.Flush();
+  EXPECT_EQ(memo.toPlainText(), "after clear");
+}
+
+}  // namespace
+}  // namespace vexa
