@@ -9,6 +9,7 @@
 #include "app/clock.h"
 #include "gsm/arfcn_page.h"
 #include "support/dialog_recorder.h"
+#include "support/wait_for.h"
 
 namespace vexa {
 namespace {
@@ -100,14 +101,15 @@ TEST_F(MainWindowTest, KeyboardChoiceInASelectorSwitchesTheView) {
 TEST_F(MainWindowTest, MaximisingMovesTheSelectorsWithTheWindowCorner) {
   form.showMaximized();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  QTRY_VERIFY(form.width() > 602);
+  ASSERT_TRUE(testing::WaitFor([&] { return form.width() > 602; }));
   for (QComboBox* box : form.GsmViewSelectors) {
     EXPECT_EQ(box->x(), form.width() - 98);
     EXPECT_EQ(box->y(), form.height() - 120);
   }
   EXPECT_EQ(form.PageControl1->size(), form.size());
   form.showNormal();
-  QTRY_COMPARE(form.size(), QSize(602, 384));
+  ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
+      << QDebug::toString(form.size()).toStdString();
   EXPECT_EQ(form.GsmViewSelectors[2]->pos(), QPoint(504, 264));
 }
 
@@ -115,7 +117,8 @@ TEST_F(MainWindowTest, ADraggedSizeSnapsBackToTheDesignSize) {
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   form.resize(700, 500);
-  QTRY_COMPARE(form.size(), QSize(602, 384));
+  ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
+      << QDebug::toString(form.size()).toStdString();
 }
 
 TEST(ClockText, ShortDateBlankLongTimeAndNoTimeAtMidnight) {
