@@ -19,11 +19,36 @@ MemoWidget::MemoWidget(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void MemoWidget::AppendLine(const std::string& line) {
+  bool schedule = false;
   {
     const std::lock_guard lock(mutex_);
     lines_.push_back(line);
+    schedule = !flush_scheduled_;
+    flush_scheduled_ = true;
   }
-  // Start the repaint timer on the GUI thread; a running timer already covers this line.
+  if (schedule)
+    ScheduleFlush();
+}
+
+void MemoWidget::Clear() {
+  bool schedule = false;
+  {
+    const std::lock_guard lock(mutex_);
+    lines_.clear();
+    shown_ = 0;
+    cleared_ = true;
+    schedule = !flush_scheduled_;
+    flush_scheduled_ = true;
+  }
+  if (QThread::currentThread() == thread())
+    Flush();
+  else if (schedule)
+    ScheduleFlush();
+}
+
+// Starts the repaint timer on the GUI thread. Only the first change after a flush posts
+// this, so a worker's burst of lines costs one event, not one per line.
+void MemoWidget::ScheduleFlush() {
   QMetaObject::invokeMethod(
       this,
       [this] {
@@ -31,17 +56,6 @@ void MemoWidget::AppendLine(const std::string& line) {
           repaint_timer_->start();
       },
       Qt::AutoConnection);
-}
-
-void MemoWidget::Clear() {
-  {
-    const std::lock_guard lock(mutex_);
-    lines_.clear();
-    shown_ = 0;
-    cleared_ = true;
-  }
-  if (QThread::currentThread() == thread())
-    Flush();
 }
 
 std::vector<std::string> MemoWidget::Lines() const {
@@ -54,6 +68,7 @@ void MemoWidget::Flush() {
   bool clear = false;
   {
     const std::lock_guard lock(mutex_);
+    flush_scheduled_ = false;
     clear = cleared_;
     cleared_ = false;
     for (; shown_ < lines_.size(); ++shown_)

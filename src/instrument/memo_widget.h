@@ -25,7 +25,8 @@ class MemoWidget : public QPlainTextEdit, public MemoSink {
 
   // Any thread. The line shows in the widget within kRepaintIntervalMs.
   void AppendLine(const std::string& line) override;
-  // Any thread: empties the buffer and, on the GUI thread, the widget.
+  // Any thread: empties the buffer, and the widget (at once on the GUI thread, else with
+  // the next repaint).
   void Clear();
   // All lines so far, in order (what a log file receives).
   std::vector<std::string> Lines() const;
@@ -33,10 +34,13 @@ class MemoWidget : public QPlainTextEdit, public MemoSink {
   void Flush();
 
  private:
+  void ScheduleFlush();
+
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;  // guarded by mutex_
   std::size_t shown_ = 0;           // lines_ already in the widget; guarded by mutex_
-  bool cleared_ = false;            // the widget must be emptied on the next flush
+  bool cleared_ = false;            // guarded by mutex_; empty the widget on the next flush
+  bool flush_scheduled_ = false;    // guarded by mutex_; a flush is on its way
   QTimer* repaint_timer_;
 };
 

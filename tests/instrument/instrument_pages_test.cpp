@@ -15,6 +15,7 @@
 #include "instrument/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/dialog_recorder.h"
+#include "support/wait_for.h"
 
 namespace vexa {
 namespace {
@@ -96,7 +97,7 @@ TEST_F(InstrumentPagesTest, TheRunLogHasTheFocusWhenTheWindowOpens) {
 TEST_F(InstrumentPagesTest, MaximisingWidensTheMemosAndKeepsTheRightColumnsDistance) {
   form.showMaximized();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  QTRY_VERIFY(form.width() > 602);
+  ASSERT_TRUE(testing::WaitFor([&] { return form.width() > 602; }));
   const int sheet = form.width() - 8;
   EXPECT_EQ(testset->Memo4->width(), sheet - 153);
   EXPECT_EQ(dcsource->Memo5->width(), sheet - 153);
@@ -111,7 +112,8 @@ TEST_F(InstrumentPagesTest, MaximisingWidensTheMemosAndKeepsTheRightColumnsDista
   EXPECT_EQ(dcsource->LabeledEdit17->x(), sheet - 82);
   EXPECT_EQ(dcsource->LabeledEdit17->EditLabel()->x(), sheet - 82);  // the caption follows
   form.showNormal();
-  QTRY_COMPARE(form.size(), QSize(602, 384));
+  ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
+      << QDebug::toString(form.size()).toStdString();
   EXPECT_EQ(testset->Memo4->width(), 441);
   EXPECT_EQ(testset->Edit28->x(), 448);
   EXPECT_EQ(dcsource->LabeledEdit15->x(), 512);
@@ -185,7 +187,7 @@ TEST(MemoWidget, LinesFromAWorkerArriveInOrderAndInBatches) {
   worker.join();
   // Nothing has been painted yet: the lines wait for one batched repaint.
   EXPECT_TRUE(memo.toPlainText().isEmpty());
-  QTRY_COMPARE(memo.blockCount(), kLines);
+  ASSERT_TRUE(testing::WaitFor([&] { return memo.blockCount() == kLines; })) << memo.blockCount();
   EXPECT_EQ(memo.document()->findBlockByNumber(0).text(), "line 0");
   EXPECT_EQ(memo.document()->lastBlock().text(), "line 19999");
   EXPECT_EQ(memo.Lines().size(), static_cast<std::size_t>(kLines));
@@ -196,6 +198,11 @@ TEST(MemoWidget, LinesFromAWorkerArriveInOrderAndInBatches) {
   memo.AppendLine("after clear");
   memo.Flush();
   EXPECT_EQ(memo.toPlainText(), "after clear");
+
+  QTest::qWait(3 * MemoWidget::kRepaintIntervalMs);  // no repaint left pending
+  std::thread([&memo] { memo.Clear(); }).join();     // a worker clearing reaches the widget too
+  EXPECT_TRUE(memo.Lines().empty());
+  ASSERT_TRUE(testing::WaitFor([&] { return memo.toPlainText().isEmpty(); }));
 }
 
 }  // namespace
