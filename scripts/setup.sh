@@ -10,11 +10,13 @@ VEXA_PACKAGES=(
   qt6-base-dev qt6-charts-dev libgl-dev
   libgtest-dev libgmock-dev libsimpleini-dev
   fonts-liberation fonts-wqy-microhei
+  locales-all
 )
 
+# Installs VEXA_PACKAGES and any packages named as arguments, where missing.
 vexa_install_packages() {
   local missing=()
-  for package in "${VEXA_PACKAGES[@]}"; do
+  for package in "${VEXA_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
       missing+=("$package")
   done

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/memo_sink.h"
 #include "instrument/gpib_driver.h"
 
 namespace vexa {
@@ -24,16 +25,6 @@ const char* IberrMnemonic(int iberr);
 
 // "%s ibsta = 0x%x iberr = %d (%s)" for a failed call.
 std::string GpibErrorLine(const std::string& text, const gpib::Status& status);
-
-// Receives a session's memo lines (the page's Memo4 / Memo5). Called from whichever thread
-// runs the session's operation, one line at a time; the page must hand the lines to its widget
-// in order. AppendLine must not wait for the GUI thread nor call back into a session (it runs
-// under the lock that makes a detach wait for a line in progress).
-class MemoSink {
- public:
-  virtual ~MemoSink() = default;
-  virtual void AppendLine(const std::string& line) = 0;
-};
 
 // What the console does after the clear of its device failed.
 enum class AfterFailedClear {
