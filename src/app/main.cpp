@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName(QString());
   // Numbers on the pages use the regional decimal separator; printf-style log lines and
   // the C library's conversions stay in the "C" numeric locale.
-  vexa::SetDecimalSeparator(QLocale::system().decimalPoint().at(0).toLatin1());
+  vexa::SetDecimalSeparator(
+      vexa::DecimalSeparatorFor(QLocale::system().decimalPoint().toStdString()));
   std::setlocale(LC_NUMERIC, "C");
   // The pages are laid out in pixels for a small sans-serif face of 11 pixels.
   QFont font(QStringLiteral("Liberation Sans"));

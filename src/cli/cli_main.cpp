@@ -24,10 +24,8 @@ void PrintHelp(std::ostream& out) {
 int main(int argc, char** argv) {
   // Numbers are shown with the user's regional decimal separator, as in the window.
   std::setlocale(LC_ALL, "");
-  if (const std::lconv* conventions = std::localeconv();
-      conventions && conventions->decimal_point && conventions->decimal_point[0]) {
-    vexa::SetDecimalSeparator(conventions->decimal_point[0]);
-  }
+  if (const std::lconv* conventions = std::localeconv(); conventions && conventions->decimal_point)
+    vexa::SetDecimalSeparator(vexa::DecimalSeparatorFor(conventions->decimal_point));
   std::setlocale(LC_NUMERIC, "C");
 
   std::vector<std::string> args(argv + 1, argv + argc);

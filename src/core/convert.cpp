@@ -39,6 +39,16 @@ void SetDecimalSeparator(char separator) {
   g_decimal_separator.store(separator, std::memory_order_relaxed);
 }
 
+char DecimalSeparatorFor(std::string_view utf8) {
+  if (utf8.size() != 1)
+    return '.';
+  const char c = utf8.front();
+  const bool ascii_punctuation = c > ' ' && c < 0x7f && !IsDigit(c) && c != '+' && c != '-' &&
+                                 c != 'e' && c != 'E' && !(c >= 'a' && c <= 'z') &&
+                                 !(c >= 'A' && c <= 'Z');
+  return ascii_punctuation ? c : '.';
+}
+
 std::int32_t TextToInt(std::string_view text) {
   std::string_view body = Trim(text);
   bool negative = false;

@@ -24,4 +24,10 @@ double TextToFloat(std::string_view text);
 char DecimalSeparator();
 void SetDecimalSeparator(char separator);
 
+// The separator to use for a locale whose decimal separator is `utf8` (as the locale gives
+// it, UTF-8 encoded). Numbers live in UTF-8 strings and are typed one character per key, so
+// only a single ASCII punctuation character can serve; anything else (the Arabic U+066B, an
+// empty or multi-character text, a digit or sign) falls back to '.'.
+char DecimalSeparatorFor(std::string_view utf8);
+
 }  // namespace vexa
