@@ -6,8 +6,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include "app/guard.h"
-#include "app/skin.h"
+#include "ui/guard.h"
+#include "ui/skin.h"
 
 namespace vexa {
 namespace {
@@ -128,11 +128,9 @@ QPixmap DrawMastPicture(QSize size) {
 }
 
 AboutPage::AboutPage(SkinData* skin, QWidget* parent)
-    : QWidget(parent),
+    : Page("TabSheet11", parent),
       skin_(skin),
       open_url_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
-  setObjectName(QStringLiteral("TabSheet11"));
-
   Image4 = new ClickableLabel(this);
   Image4->setObjectName(QStringLiteral("Image4"));
   Image4->setGeometry(0, 0, 126, 188);
@@ -153,7 +151,7 @@ AboutPage::AboutPage(SkinData* skin, QWidget* parent)
   connect(Image5, &ClickableLabel::doubleClicked, this, &AboutPage::Image5DblClick);
 }
 
-void AboutPage::InitAboutText() {
+void AboutPage::FormCreate() {
   Label73->setText(QString::fromUtf8(kAboutText));
 }
 

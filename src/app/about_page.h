@@ -4,16 +4,16 @@
 #include <QLabel>
 #include <QString>
 #include <QUrl>
-#include <QWidget>
 #include <functional>
 
-#include "app/clickable_label.h"
+#include "ui/clickable_label.h"
+#include "ui/page.h"
 
 namespace vexa {
 
 class SkinData;
 
-class AboutPage : public QWidget {
+class AboutPage : public Page {
   Q_OBJECT
 
  public:
@@ -21,8 +21,8 @@ class AboutPage : public QWidget {
 
   AboutPage(SkinData* skin, QWidget* parent = nullptr);
 
-  // Fills Label73; called by the main window in its page initialisation.
-  void InitAboutText();
+  // Fills Label73, the last step of the window's creation.
+  void FormCreate() override;
 
   // How the mail link is opened; the desktop's default handler unless replaced (tests).
   void SetUrlOpener(std::function<void(const QUrl&)> opener) { open_url_ = std::move(opener); }

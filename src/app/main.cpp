@@ -5,9 +5,9 @@
 #include <clocale>
 #include <exception>
 
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "core/convert.h"
+#include "ui/dialogs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

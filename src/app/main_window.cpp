@@ -5,46 +5,68 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <functional>
 
 #include "app/about_page.h"
 #include "app/clock.h"
-#include "app/dialogs.h"
-#include "app/guard.h"
-#include "app/labeled_edit.h"
-#include "app/skin.h"
 #include "gsm/arfcn_page.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
+#include "ui/page.h"
+#include "ui/skin.h"
 
 namespace vexa {
 namespace {
 
-// At design size every sheet is 594 pixels wide; the layout rules are written against it.
-constexpr int kSheetMargin = TForm1::kDesignWidth - 594;
 // The view selectors keep their design distance to the window's lower right corner.
 constexpr int kSelectorRight = TForm1::kDesignWidth - 504;
 constexpr int kSelectorBottom = TForm1::kDesignHeight - 264;
 
-void SetLeft(std::initializer_list<QWidget*> controls, int left) {
-  for (QWidget* control : controls) {
-    control->move(left, control->y());
-    if (auto* labeled = qobject_cast<LabeledEdit*>(control))
-      labeled->PlaceLabel();
-  }
-}
+// Steps of the window's creation that belong to the main window itself.
+constexpr int kClockStep = 2;
+constexpr int kLastCreateStep = 6;
 
-void SetWidth(std::initializer_list<QWidget*> controls, int width) {
-  for (QWidget* control : controls)
-    control->resize(width, control->height());
-}
-
-QWidget* MakeSheet(const char* name) {
-  auto* sheet = new QWidget;
-  sheet->setObjectName(QLatin1String(name));
-  return sheet;
+template <typename T>
+T* Keep(T*& member, T* page) {
+  member = page;
+  return page;
 }
 
 }  // namespace
+
+// One line per sheet, in tab order: form name, tab caption, how to build the page, and the
+// step of the window's creation at which its FormCreate runs (0: it has none). Adding a page
+// is one line here plus the page's own folder.
+struct TForm1::PageEntry {
+  const char* sheet;
+  const char* caption;
+  std::function<Page*(TForm1&)> make;
+  int create_step;
+};
+
+const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
+  auto blank = [](const char* sheet) { return [sheet](TForm1&) { return new Page(sheet); }; };
+  static const std::vector<PageEntry> table = {
+      {"TabSheet1", "GSM", [](TForm1& f) { return Keep(f.TabSheet1, new ArfcnPage); }, 1},
+      {"TabSheet3", "GSM", blank("TabSheet3"), 0},
+      {"TabSheet4", "GSM", blank("TabSheet4"), 0},
+      {"TabSheet5", "GSM", blank("TabSheet5"), 0},
+      {"TabSheet7", "GSM", blank("TabSheet7"), 0},
+      {"TabSheet2", "TRANS", blank("TabSheet2"), 0},
+      {"TabSheet6", "RX", blank("TabSheet6"), 0},
+      {"TabSheet8", "MATCH", blank("TabSheet8"), 0},
+      {"TabSheet9", "FILTER", blank("TabSheet9"), 0},
+      {"TabSheet10", "SMITH", blank("TabSheet10"), 0},
+      {"TabSheet12", "PLL", blank("TabSheet12"), 0},
+      {"TabSheet13", "8960", [](TForm1& f) { return Keep(f.TabSheet13, new TestSetPage); }, 0},
+      {"TabSheet14", "66319", [](TForm1& f) { return Keep(f.TabSheet14, new DcSourcePage); }, 0},
+      {"TabSheet11", "ABOUT",
+       [](TForm1& f) { return Keep(f.TabSheet11, new AboutPage(f.SkinData1)); }, 6},
+  };
+  return table;
+}
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -57,29 +79,24 @@ TForm1::TForm1(QWidget* parent)
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setUsesScrollButtons(false);
 
-  TabSheet1 = new ArfcnPage;
-  TabSheet3 = MakeSheet("TabSheet3");
-  TabSheet4 = MakeSheet("TabSheet4");
-  TabSheet5 = MakeSheet("TabSheet5");
-  TabSheet7 = MakeSheet("TabSheet7");
-  TabSheet2 = MakeSheet("TabSheet2");
-  TabSheet6 = MakeSheet("TabSheet6");
-  TabSheet8 = MakeSheet("TabSheet8");
-  TabSheet9 = MakeSheet("TabSheet9");
-  TabSheet10 = MakeSheet("TabSheet10");
-  TabSheet12 = MakeSheet("TabSheet12");
-  TabSheet13 = new TestSetPage;
-  TabSheet14 = new DcSourcePage;
-  TabSheet11 = new AboutPage(SkinData1);
-
+  for (const PageEntry& entry : PageTable()) {
+    Page* page = entry.make(*this);
+    page->setObjectName(QLatin1String(entry.sheet));
+    PageControl1->addTab(page, QLatin1String(entry.caption));
+    page->installEventFilter(this);
+    pages_.push_back(page);
+  }
+  TabSheet3 = pages_[1];
+  TabSheet4 = pages_[2];
+  TabSheet5 = pages_[3];
+  TabSheet7 = pages_[4];
+  TabSheet2 = pages_[5];
+  TabSheet6 = pages_[6];
+  TabSheet8 = pages_[7];
+  TabSheet9 = pages_[8];
+  TabSheet10 = pages_[9];
+  TabSheet12 = pages_[10];
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};
-  const std::pair<QWidget*, const char*> sheets[] = {
-      {TabSheet1, "GSM"},    {TabSheet3, "GSM"},    {TabSheet4, "GSM"},  {TabSheet5, "GSM"},
-      {TabSheet7, "GSM"},    {TabSheet2, "TRANS"},  {TabSheet6, "RX"},   {TabSheet8, "MATCH"},
-      {TabSheet9, "FILTER"}, {TabSheet10, "SMITH"}, {TabSheet12, "PLL"}, {TabSheet13, "8960"},
-      {TabSheet14, "66319"}, {TabSheet11, "ABOUT"}};
-  for (const auto& [sheet, caption] : sheets)
-    PageControl1->addTab(sheet, QLatin1String(caption));
   for (int view = 1; view < 5; ++view)
     PageControl1->setTabVisible(view, false);
   BuildGsmViewSelectors();
@@ -108,16 +125,16 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-  // 1. The band updaters; E-GSM last, so the harmonics list shows E-GSM channel 62.
-  for (GsmBand band : {GsmBand::DCS, GsmBand::PCS, GsmBand::GSM850, GsmBand::EGSM}) {
-    TabSheet1->UpdateChannel(band);
+  // 1. the band updaters; 2. the clock, filled before its first tick; 3. to 5. the schematic
+  // captions, the Smith grid and the receiver grid; 6. the About text.
+  for (int step = 1; step <= kLastCreateStep; ++step) {
+    if (step == kClockStep)
+      Timer1Timer();
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+      if (PageTable()[i].create_step == step)
+        pages_[i]->FormCreate();
+    }
   }
-  // 2. The clock, filled before its first tick.
-  Timer1Timer();
-  // 3. to 5. The schematic captions, the Smith grid and the receiver grid join here with
-  //    their pages.
-  // 6. The About text.
-  TabSheet11->InitAboutText();
 }
 
 void TForm1::BuildGsmViewSelectors() {
@@ -154,22 +171,21 @@ void TForm1::Timer1Timer() {
 
 void TForm1::LayoutPages() {
   PageControl1->setGeometry(rect());
-  for (QComboBox* selector : GsmViewSelectors) {
+  for (QComboBox* selector : GsmViewSelectors)
     selector->move(width() - kSelectorRight, height() - kSelectorBottom);
+}
+
+// The page control sizes only the sheet it shows; the others take that size when they are
+// shown. So the shown sheet's measured size is handed to every page at once.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    const QSize sheet = static_cast<QWidget*>(watched)->size();
+    Guarded([this, sheet] {
+      for (Page* page : pages_)
+        page->Relayout(sheet.width(), sheet.height());
+    });
   }
-  // The rest follows the sheets' width. (The reference views' memos join with their pages.)
-  const int sheet_width = width() - kSheetMargin;
-  const TestSetPage* testset = TabSheet13;
-  SetWidth({testset->Memo4, testset->DriverNote}, sheet_width - 153);
-  SetLeft({testset->Edit28, testset->Btpl, testset->Bstart, testset->Bstop, testset->Label77},
-          sheet_width - 146);
-  const DcSourcePage* dcsource = TabSheet14;
-  SetWidth({dcsource->Memo5, dcsource->DriverNote}, sheet_width - 153);
-  SetLeft({dcsource->Edit29, dcsource->LabeledEdit14, dcsource->LabeledEdit16, dcsource->ComboBox12,
-           dcsource->CheckBox2, dcsource->CheckBox3, dcsource->Label75, dcsource->Label76,
-           dcsource->Button10, dcsource->Button1},
-          sheet_width - 146);
-  SetLeft({dcsource->LabeledEdit15, dcsource->LabeledEdit17}, sheet_width - 82);
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -185,12 +201,15 @@ void TForm1::changeEvent(QEvent* event) {
 }
 
 // The border is fixed: only maximising (or full screen) changes the size. A size that a
-// window manager's drag produced is put back to the design size.
+// window manager's drag produced is put back to the design size, once per size: a window
+// manager that gives the same size again (a tiling one, or a screen smaller than the window)
+// keeps it, and the pages follow that size like a maximised window's.
 void TForm1::RestoreDesignSizeIfDragged() {
   if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
     return;
-  if (size() == QSize(kDesignWidth, kDesignHeight))
+  if (size() == QSize(kDesignWidth, kDesignHeight) || size() == size_put_back_)
     return;
+  size_put_back_ = size();
   QTimer::singleShot(0, this, [this] {
     if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))) {
       resize(kDesignWidth, kDesignHeight);

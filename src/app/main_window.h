@@ -1,5 +1,6 @@
-// The main window: hosts the pages, switches the GSM views, runs the clock, keeps the
-// design layout when the window is maximised, and stops the workers when it closes.
+// The main window: hosts the pages, switches the GSM views, runs the clock, hands the sheets'
+// size to the pages when the window is maximised or restored, and stops the workers when it
+// closes.
 #pragma once
 
 #include <QComboBox>
@@ -8,14 +9,16 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 namespace vexa {
 
 class AboutPage;
 class ArfcnPage;
 class DcSourcePage;
-class TestSetPage;
+class Page;
 class SkinData;
+class TestSetPage;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -28,25 +31,26 @@ class TForm1 : public QWidget {
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
-  // Re-places the controls that follow the window's size.
+  // Places the page control and the view selectors for the window's size; the pages follow
+  // their sheets' size on their own resize (see eventFilter).
   void LayoutPages();
 
   QTabWidget* PageControl1;
   // The sheets, in tab order. The five GSM views share the one "GSM" tab.
-  ArfcnPage* TabSheet1;
-  QWidget* TabSheet3;
-  QWidget* TabSheet4;
-  QWidget* TabSheet5;
-  QWidget* TabSheet7;
-  QWidget* TabSheet2;
-  QWidget* TabSheet6;
-  QWidget* TabSheet8;
-  QWidget* TabSheet9;
-  QWidget* TabSheet10;
-  QWidget* TabSheet12;
-  TestSetPage* TabSheet13;
-  DcSourcePage* TabSheet14;
-  AboutPage* TabSheet11;
+  ArfcnPage* TabSheet1 = nullptr;
+  Page* TabSheet3 = nullptr;
+  Page* TabSheet4 = nullptr;
+  Page* TabSheet5 = nullptr;
+  Page* TabSheet7 = nullptr;
+  Page* TabSheet2 = nullptr;
+  Page* TabSheet6 = nullptr;
+  Page* TabSheet8 = nullptr;
+  Page* TabSheet9 = nullptr;
+  Page* TabSheet10 = nullptr;
+  Page* TabSheet12 = nullptr;
+  TestSetPage* TabSheet13 = nullptr;
+  DcSourcePage* TabSheet14 = nullptr;
+  AboutPage* TabSheet11 = nullptr;
   // View selectors, one per GSM view (ARFCN, PCL, PVT, ORFS, SPUR).
   std::array<QComboBox*, 5> GsmViewSelectors{};
   QLabel* Label22;
@@ -54,12 +58,16 @@ class TForm1 : public QWidget {
   SkinData* SkinData1;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
+  struct PageEntry;
+  static const std::vector<PageEntry>& PageTable();
+
   void FormCreate();
   void BuildGsmViewSelectors();
   void ShowGsmView(int selector);
@@ -67,8 +75,11 @@ class TForm1 : public QWidget {
   void FormClose();
   void RestoreDesignSizeIfDragged();
 
+  std::vector<Page*> pages_;  // in tab order
   std::array<QWidget*, 5> gsm_views_{};
   bool shown_once_ = false;
+  // The last size that was put back to the design size; given again, it is kept.
+  QSize size_put_back_;
 };
 
 }  // namespace vexa

@@ -11,12 +11,20 @@
 
 namespace {
 
+constexpr char kVersion[] = "vexa-cli 2.02";
+
 void PrintHelp(std::ostream& out) {
   out << "Usage: vexa-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
   for (const vexa::cli::Command& command : vexa::cli::Commands()) {
     out << "  " << command.usage << "\n      " << command.summary << '\n';
   }
-  out << "  --help\n      Show this list.\n";
+  out << "  --help\n      Show this list.\n"
+      << "  --version\n      Show the version.\n\n"
+      << "Exit status:\n"
+      << "  0  done; for console and runs: every instrument command succeeded\n"
+      << "  1  the page refused the input or an action ended on an error (message on stderr);\n"
+      << "     console: a command failed on the bus or was refused\n"
+      << "  2  bad usage (unknown command, key, action or band, missing arguments)\n";
 }
 
 }  // namespace
@@ -30,11 +38,18 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    PrintHelp(std::cerr);
+    std::cerr << "vexa-cli: missing COMMAND (one of";
+    for (const vexa::cli::Command& command : vexa::cli::Commands())
+      std::cerr << ' ' << command.name;
+    std::cerr << "); see vexa-cli --help\n";
     return 2;
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintHelp(std::cout);
+    return 0;
+  }
+  if (args[0] == "--version") {
+    std::cout << kVersion << '\n';
     return 0;
   }
   for (const vexa::cli::Command& command : vexa::cli::Commands()) {

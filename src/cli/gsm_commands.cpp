@@ -1,6 +1,8 @@
 #include "cli/commands.h"
+#include "cli/page_cli.h"
 #include "core/convert.h"
 #include "core/errors.h"
+#include "gsm/arfcn_form.h"
 #include "gsm/channels.h"
 
 namespace vexa::cli {
@@ -12,7 +14,7 @@ bool ReadBand(const std::vector<std::string>& args, GsmBand& band, std::ostream&
     return false;
   }
   if (!ParseBandName(args[0], band)) {
-    err << "vexa-cli: unknown band '" << args[0] << "' (egsm, dcs, pcs or gsm850)\n";
+    err << "vexa-cli: unknown band '" << args[0] << "' (E-GSM, DCS, PCS or GSM850)\n";
     return false;
   }
   return true;
@@ -57,12 +59,92 @@ int RunHarmonics(const std::vector<std::string>& args, std::ostream& out, std::o
   }
 }
 
+// Range messages of the form: printed, and the handler goes on (no failure).
+class StderrMessages : public FormMessages {
+ public:
+  explicit StderrMessages(std::ostream& err) : err_(err) {}
+  void ShowMessage(const std::string& text) override { err_ << text << '\n'; }
+
+ private:
+  std::ostream& err_;
+};
+
+// The ARFCN view's keys, actions and fields on `form`. Per band (egsm, dcs, pcs, gsm850):
+// --BAND the entry field, --BAND-preset the preset box (typing or choosing runs its handler),
+// --BAND-bar the scroll bar (a move runs its handler when the position changes).
+PageCli ArfcnPageCli(ArfcnForm& form) {
+  static const char* const kFields[4][6] = {
+      {"Edit1", "ComboBox1", "ScrollBar1", "Label1", "Label2", "E-GSM"},
+      {"Edit2", "ComboBox2", "ScrollBar2", "Label5", "Label6", "DCS"},
+      {"Edit9", "ComboBox3", "ScrollBar3", "Label20", "Label21", "PCS"},
+      {"Edit16", "ComboBox4", "ScrollBar5", "Label37", "Label38", "GSM850"}};
+  PageCli page;
+  page.page = "gsm";
+  page.title = "The GSM tab's ARFCN view: channels of the four bands, frequencies, harmonics.";
+  for (GsmBand band : kArfcnBands) {
+    const std::string key = Traits(band).cli_name;
+    const auto& names = kFields[static_cast<int>(band)];
+    const std::string shown = names[5];
+    page.keys.push_back({key, shown + " channel entry field (" + names[0] + "); no handler runs",
+                         ValueKind::kText,
+                         [&form, band](const std::string& text) { form.Row(band).entry = text; }});
+    page.keys.push_back(
+        {key + "-preset", shown + " preset box (" + names[1] + "): choosing or typing runs it",
+         ValueKind::kText,
+         [&form, band](const std::string& text) { form.PresetChange(band, text); }});
+    page.keys.push_back({key + "-bar",
+                         shown + " scroll bar position (" + names[2] +
+                             "): a move runs it when the position changes",
+                         ValueKind::kInteger, [&form, band](const std::string& position) {
+                           form.SetScrollBar(band, TextToInt(position));
+                         }});
+    page.actions.push_back({"enter-" + key, "Enter in the " + shown + " channel field",
+                            ValueKind::kNone,
+                            [&form, band](const std::string&) { form.UpdateChannel(band); }});
+    page.actions.push_back({"scroll-" + key, "move the " + shown + " scroll bar to N",
+                            ValueKind::kInteger, [&form, band](const std::string& position) {
+                              form.SetScrollBar(band, TextToInt(position));
+                            }});
+    page.actions.push_back(
+        {"pick-" + key, "choose TEXT in the " + shown + " preset box", ValueKind::kText,
+         [&form, band](const std::string& text) { form.PresetChange(band, text); }});
+    page.actions.push_back({"click-" + key,
+                            std::string("click on the ") + shown + " \"MS Tx\" label (" + names[4] +
+                                "): its harmonics list",
+                            ValueKind::kNone,
+                            [&form, band](const std::string&) { form.ShowHarmonics(band); }});
+  }
+  for (GsmBand band : kArfcnBands) {
+    const std::string key = Traits(band).cli_name;
+    const ArfcnRow& row = form.Row(band);
+    page.fields.push_back({key, [&row] { return row.entry; }});
+    page.fields.push_back({key + "-preset", [&row] { return row.preset; }});
+    page.fields.push_back({key + "-bar", [&row] { return std::to_string(row.bar); }});
+    page.fields.push_back({key + "-rx", [&row] { return row.receive; }});
+    page.fields.push_back({key + "-tx", [&row] { return row.transmit; }});
+  }
+  page.fields.push_back({"harmonics", [&form] { return form.Harmonics(); }});
+  return page;
+}
+
+int RunGsm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  StderrMessages messages(err);
+  ArfcnForm form(messages);
+  form.FormCreate();
+  return RunPageCli(ArfcnPageCli(form), args, out, err);
+}
+
 }  // namespace
 
 std::vector<Command> GsmCommands() {
   return {
+      {"gsm", "gsm [--KEY TEXT]... [ACTION]...",
+       "The ARFCN view: set fields, run Enter/scroll/preset/click actions, print every field "
+       "(vexa-cli gsm --help lists the keys and actions).",
+       RunGsm},
       {"channel", "channel BAND N",
-       "Receive and transmit frequency and harmonics of channel N (BAND: egsm, dcs, pcs, gsm850).",
+       "Receive and transmit frequency and harmonics of channel N (BAND: E-GSM, DCS, PCS, "
+       "GSM850; any case, EGSM for E-GSM).",
        RunChannel},
       {"harmonics", "harmonics BAND TEXT",
        "The harmonics list a click on the band's transmit frequency shows for TEXT.", RunHarmonics},

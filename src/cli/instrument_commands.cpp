@@ -1,38 +1,47 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "core/latin1.h"
 #include "instrument/gpib_driver.h"
 #include "instrument/gpib_session.h"
 
 namespace vexa::cli {
 namespace {
 
-// Prints memo lines, one per line, as the page's memo would show them.
+// Prints memo lines, one per line, as the page's memo would show them: the lines are the bus's
+// Latin-1 bytes, printed in UTF-8.
 class StreamMemo : public MemoSink {
  public:
   explicit StreamMemo(std::ostream& out) : out_(out) {}
-  void AppendLine(const std::string& line) override { out_ << line << '\n'; }
+  void AppendLine(const std::string& line) override { out_ << Latin1ToUtf8(line) << '\n'; }
 
  private:
   std::ostream& out_;
 };
 
 // Enter in the command line of the "8960" (testset) or "66319" (dcsource) page, once for
-// each COMMAND, through the same driver loader as the window.
+// each COMMAND (UTF-8, as typed), through the same driver loader as the window. Every command
+// runs; the exit code is 1 when any of them was refused or failed on the bus.
 int RunConsole(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() < 2 || (args[0] != "testset" && args[0] != "dcsource")) {
     err << "vexa-cli: expected testset or dcsource and at least one command (see --help)\n";
     return 2;
   }
-  GpibSession& session = args[0] == "testset" ? TestSetDevice : DcSourceDevice;
+  const bool test_set = args[0] == "testset";
+  GpibSession& session = test_set ? TestSetDevice : DcSourceDevice;
+  bool (*const send)(const std::string&) =
+      test_set ? SendTestSetConsoleCommand : SendDcSourceConsoleCommand;
   err << gpib::DriverNote() << '\n';
   StreamMemo memo(out);
   session.SetMemo(&memo);
-  for (std::size_t i = 1; i < args.size(); ++i)
-    session.SendConsoleCommand(args[i]);
-  session.SetMemo(nullptr);
+  bool all_succeeded = true;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (!send(args[i]))
+      all_succeeded = false;
+  }
+  session.DetachMemo(&memo);
   out.flush();
-  return 0;
+  return all_succeeded ? 0 : 1;
 }
 
 }  // namespace
@@ -41,7 +50,8 @@ std::vector<Command> InstrumentCommands() {
   return {
       {"console", "console testset|dcsource COMMAND...",
        "Send each COMMAND as Enter in the instrument page's command line and print the memo "
-       "lines (GPIB driver from $VEXA_GPIB_LIBRARY or the usual Linux names).",
+       "lines (GPIB driver from $VEXA_GPIB_LIBRARY or the usual Linux names). Exit code 1 "
+       "when a command was refused or failed on the bus.",
        RunConsole},
   };
 }

@@ -1,10 +1,9 @@
 #include "gsm/arfcn_page.h"
 
-#include <QStringList>
+#include <QSignalBlocker>
 
-#include "app/dialogs.h"
-#include "app/guard.h"
-#include "core/convert.h"
+#include "ui/dialogs.h"
+#include "ui/guard.h"
 
 namespace vexa {
 namespace {
@@ -19,160 +18,139 @@ Widget* Make(QWidget* parent, const char* name, int left, int top) {
   return widget;
 }
 
+void SetLabel(QLabel* label, const std::string& text) {
+  const QString shown = QString::fromStdString(text);
+  if (label->text() == shown)
+    return;
+  label->setText(shown);
+  label->adjustSize();
+}
+
 }  // namespace
 
-ArfcnPage::ArfcnPage(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("TabSheet1"));
-
+ArfcnPage::ArfcnPage(QWidget* parent) : Page("TabSheet1", parent), form_(*this) {
   // Each row is 80 pixels high: receive label at its top, entry and presets 16 lower,
-  // the name label 24 lower, the transmit label and the scroll bar at 40 and 48.
-  BuildRow({GsmBand::EGSM,
-            8,
-            {"Label3", "Label1", "Label2", "Edit1", "ScrollBar1", "ComboBox1"},
-            "62",
-            111,
-            "975,1000,1023,0,62,124",
-            "62"},
+  // the name label 24 lower, the transmit label at 40 and the scroll bar at 48.
+  BuildRow(GsmBand::EGSM, 8, {"Label3", "Label1", "Label2", "Edit1", "ScrollBar1", "ComboBox1"},
            Label3, Label1, Label2, Edit1, ScrollBar1, ComboBox1);
-  BuildRow({GsmBand::DCS,
-            88,
-            {"Label4", "Label5", "Label6", "Edit2", "ScrollBar2", "ComboBox2"},
-            "699",
-            699,
-            "512,699,885",
-            "699"},
+  BuildRow(GsmBand::DCS, 88, {"Label4", "Label5", "Label6", "Edit2", "ScrollBar2", "ComboBox2"},
            Label4, Label5, Label6, Edit2, ScrollBar2, ComboBox2);
-  BuildRow({GsmBand::PCS,
-            168,
-            {"Label19", "Label20", "Label21", "Edit9", "ScrollBar3", "ComboBox3"},
-            "661",
-            661,
-            "512,661,810",
-            "661"},
+  BuildRow(GsmBand::PCS, 168, {"Label19", "Label20", "Label21", "Edit9", "ScrollBar3", "ComboBox3"},
            Label19, Label20, Label21, Edit9, ScrollBar3, ComboBox3);
-  BuildRow({GsmBand::GSM850,
-            248,
-            {"Label36", "Label37", "Label38", "Edit16", "ScrollBar5", "ComboBox4"},
-            "190",
-            190,
-            "128,190,251",
-            ""},
-           Label36, Label37, Label38, Edit16, ScrollBar5, ComboBox4);
-
-  rows_ = {Row{GsmBand::EGSM, Label1, Label2, Edit1, ScrollBar1, ComboBox1},
-           Row{GsmBand::DCS, Label5, Label6, Edit2, ScrollBar2, ComboBox2},
-           Row{GsmBand::PCS, Label20, Label21, Edit9, ScrollBar3, ComboBox3},
-           Row{GsmBand::GSM850, Label37, Label38, Edit16, ScrollBar5, ComboBox4}};
+  BuildRow(GsmBand::GSM850, 248,
+           {"Label36", "Label37", "Label38", "Edit16", "ScrollBar5", "ComboBox4"}, Label36, Label37,
+           Label38, Edit16, ScrollBar5, ComboBox4);
 
   Label39 = Make<QLabel>(this, "Label39", 476, 24);
   QPalette palette = Label39->palette();
   palette.setColor(QPalette::WindowText, kGreen);
   Label39->setPalette(palette);
-  SetLabel(Label39, QStringLiteral("Harmonics"));
 
-  for (const Row& row : rows_)
-    ConnectRow(row);
+  ShowForm();
+  for (GsmBand band : kArfcnBands)
+    ConnectRow(band);
 }
 
-void ArfcnPage::BuildRow(const RowDesign& design, QLabel*& name, QLabel*& receive,
-                         ClickableLabel*& transmit, QLineEdit*& entry, QScrollBar*& bar,
-                         QComboBox*& preset) {
-  const BandTraits& traits = Traits(design.band);
-  const int top = design.top;
-  name = Make<QLabel>(this, design.names[0], 24, top + 24);
-  SetLabel(name, QString::fromLatin1(traits.display_name));
-  receive = Make<QLabel>(this, design.names[1], 72, top);
-  transmit = Make<ClickableLabel>(this, design.names[2], 72, top + 40);
+void ArfcnPage::BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& name,
+                         QLabel*& receive, ClickableLabel*& transmit, QLineEdit*& entry,
+                         QScrollBar*& bar, QComboBox*& preset) {
+  const BandTraits& traits = Traits(band);
+  name = Make<QLabel>(this, names.name_label, 24, top + 24);
+  name->setText(QString::fromLatin1(traits.display_name));
+  name->adjustSize();
+  receive = Make<QLabel>(this, names.receive, 72, top);
+  transmit = Make<ClickableLabel>(this, names.transmit, 72, top + 40);
 
-  entry = Make<QLineEdit>(this, design.names[3], 184, top + 16);
+  entry = Make<QLineEdit>(this, names.entry, 184, top + 16);
   entry->resize(121, 21);
-  entry->setText(QString::fromLatin1(design.entry_text));
 
   bar = new QScrollBar(Qt::Horizontal, this);
-  bar->setObjectName(QLatin1String(design.names[4]));
+  bar->setObjectName(QLatin1String(names.bar));
   bar->setGeometry(184, top + 48, 121, 16);
   bar->setRange(traits.scroll_min, traits.scroll_max);
   bar->setSingleStep(1);
   bar->setPageStep(1);
-  bar->setValue(design.bar_position);
 
-  preset = Make<QComboBox>(this, design.names[5], 320, top + 16);
+  preset = Make<QComboBox>(this, names.preset, 320, top + 16);
   preset->resize(121, 21);
   preset->setEditable(true);
   preset->setInsertPolicy(QComboBox::NoInsert);
   preset->setCompleter(nullptr);  // the text is exactly what the user typed
-  preset->addItems(QString::fromLatin1(design.presets).split(QLatin1Char(',')));
+  for (const char* item : RowDesign(band).presets) {
+    if (item)
+      preset->addItem(QString::fromLatin1(item));
+  }
   preset->setCurrentIndex(-1);
-  preset->setEditText(QString::fromLatin1(design.preset_text));
+  RowOf(band) = Row{receive, transmit, entry, bar, preset};
 }
 
-void ArfcnPage::ConnectRow(const Row& row) {
-  const GsmBand band = row.band;
-  connect(row.entry, &QLineEdit::returnPressed, this,
-          [this, band] { Guarded([this, band] { UpdateChannel(band); }); });
+void ArfcnPage::ConnectRow(GsmBand band) {
+  const Row& row = RowOf(band);
+  connect(row.entry, &QLineEdit::returnPressed, this, [this, band] { UpdateChannel(band); });
+  // The bar's position changed by the user (the program's own changes are blocked).
   connect(row.bar, &QScrollBar::valueChanged, this,
-          [this, band](int position) { ScrollBarChange(band, position); });
+          [this, band](int position) { Handle([&] { form_.SetScrollBar(band, position); }); });
   // A preset chosen from the list, or the box's text edited by the user. Text set by the
   // program emits neither signal, so it runs nothing.
-  connect(row.preset, &QComboBox::textActivated, this, [this, band] { PresetChange(band); });
-  connect(row.preset->lineEdit(), &QLineEdit::textEdited, this,
-          [this, band] { PresetChange(band); });
-  connect(row.transmit, &ClickableLabel::clicked, this,
-          [this, band] { Guarded([this, band] { ShowHarmonics(band); }); });
+  auto preset_changed = [this, band](const QString& text) {
+    Handle([&] { form_.PresetChange(band, text.toStdString()); });
+  };
+  connect(row.preset, &QComboBox::textActivated, this, preset_changed);
+  connect(row.preset->lineEdit(), &QLineEdit::textEdited, this, preset_changed);
+  connect(row.transmit, &ClickableLabel::clicked, this, [this, band] { ShowHarmonics(band); });
 }
 
-ArfcnPage::Row& ArfcnPage::RowOf(GsmBand band) {
-  return rows_[static_cast<std::size_t>(band)];
-}
-
-void ArfcnPage::SetLabel(QLabel* label, const QString& text) {
-  label->setText(text);
-  label->adjustSize();
+void ArfcnPage::FormCreate() {
+  Handle([this] { form_.FormCreate(); });
 }
 
 void ArfcnPage::UpdateChannel(GsmBand band) {
-  Row& row = RowOf(band);
-  const QString text = row.entry->text();
-  const int n = TextToInt(text.toStdString());
-  if (IsValidChannel(band, n)) {
-    const Frequencies f = ChannelToFrequency(band, n);
-    SetLabel(Label39, QString::fromStdString(HarmonicsList(band, text.toStdString(), n)));
-    SetLabel(row.receive, QString::fromStdString(ReceiveLabelText(f.receive)));
-    SetLabel(row.transmit, QString::fromStdString(TransmitLabelText(f.transmit)));
-  } else {
-    AppDialogs().ShowMessage(QString::fromLatin1(Traits(band).range_message));
-  }
-  // The bar clamps the position to its range. When that moves it, its change handler
-  // writes the channel of the new position into the entry and runs this update again,
-  // so an out-of-band entry ends on the nearest end of the bar.
-  row.bar->setValue(ChannelToScrollPosition(band, n));
-  row.preset->setEditText(row.entry->text());
+  Handle([&] { form_.UpdateChannel(band); });
 }
 
 void ArfcnPage::ShowHarmonics(GsmBand band) {
-  std::string list;
-  try {
-    AppendHarmonicsFromText(band, RowOf(band).entry->text().toStdString(), list);
-  } catch (...) {
-    SetLabel(Label39, QString::fromStdString(list));  // header and channel line stay
-    throw;
-  }
-  SetLabel(Label39, QString::fromStdString(list));
+  Handle([&] { form_.ShowHarmonics(band); });
 }
 
-void ArfcnPage::ScrollBarChange(GsmBand band, int position) {
-  Guarded([this, band, position] {
-    RowOf(band).entry->setText(QString::number(ScrollPositionToChannel(band, position)));
-    UpdateChannel(band);
+void ArfcnPage::Handle(const std::function<void()>& handler) {
+  Guarded([&] {
+    // Shows the form on the way out, also when the handler ends with an error (before the
+    // guard's box appears).
+    struct ShowOnExit {
+      ArfcnPage* page;
+      ~ShowOnExit() { page->ShowForm(); }
+    } show_on_exit{this};
+    // Entry fields and preset texts typed by the user are the form's input.
+    for (GsmBand band : kArfcnBands) {
+      form_.Row(band).entry = RowOf(band).entry->text().toStdString();
+    }
+    handler();
   });
 }
 
-void ArfcnPage::PresetChange(GsmBand band) {
-  Guarded([this, band] {
+void ArfcnPage::ShowForm() {
+  for (GsmBand band : kArfcnBands) {
+    const ArfcnRow& text = form_.Row(band);
     Row& row = RowOf(band);
-    row.entry->setText(row.preset->currentText());
-    UpdateChannel(band);
-  });
+    const QString entry = QString::fromStdString(text.entry);
+    if (row.entry->text() != entry)
+      row.entry->setText(entry);
+    {
+      const QSignalBlocker blocker(row.bar);
+      row.bar->setValue(text.bar);
+    }
+    const QString preset = QString::fromStdString(text.preset);
+    if (row.preset->currentText() != preset)
+      row.preset->setEditText(preset);
+    SetLabel(row.receive, text.receive);
+    SetLabel(row.transmit, text.transmit);
+  }
+  SetLabel(Label39, form_.Harmonics());
+}
+
+void ArfcnPage::ShowMessage(const std::string& text) {
+  ShowForm();  // the box appears over what the handler has written so far
+  AppDialogs().ShowMessage(QString::fromStdString(text));
 }
 
 }  // namespace vexa

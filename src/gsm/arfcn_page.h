@@ -1,30 +1,37 @@
 // The ARFCN view of the GSM tab: channel entry, scroll bar and presets per band, the
-// receive/transmit labels and the shared harmonics list.
+// receive/transmit labels and the shared harmonics list. The texts and handlers live in
+// ArfcnForm; this page shows the form's texts and forwards the user's events to it.
 #pragma once
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QWidget>
 #include <array>
+#include <functional>
 
-#include "app/clickable_label.h"
-#include "gsm/channels.h"
+#include "core/form_messages.h"
+#include "gsm/arfcn_form.h"
+#include "ui/clickable_label.h"
+#include "ui/page.h"
 
 namespace vexa {
 
-class ArfcnPage : public QWidget {
+class ArfcnPage : public Page, private FormMessages {
   Q_OBJECT
 
  public:
   explicit ArfcnPage(QWidget* parent = nullptr);
 
-  // Reads the band's entry field and refreshes its row and the harmonics list. The main
-  // window runs it for DCS, PCS, GSM850 and E-GSM when it is created.
+  // The band updaters of the window's creation (DCS, PCS, GSM850, E-GSM).
+  void FormCreate() override;
+
+  // Enter in the band's entry field, and a click on its transmit label, as the events run
+  // them (the error guard included).
   void UpdateChannel(GsmBand band);
-  // Shows the band's harmonics list from whatever its entry field holds (no range check).
   void ShowHarmonics(GsmBand band);
+
+  const ArfcnForm& Form() const { return form_; }
 
   // E-GSM row
   QLabel* Label3;
@@ -59,34 +66,35 @@ class ArfcnPage : public QWidget {
 
  private:
   struct Row {
-    GsmBand band;
     QLabel* receive;
     ClickableLabel* transmit;
     QLineEdit* entry;
     QScrollBar* bar;
     QComboBox* preset;
   };
-
-  struct RowDesign {
-    GsmBand band;
-    int top;               // top of the row's receive label
-    const char* names[6];  // name label, receive, transmit, entry, scroll bar, preset box
-    const char* entry_text;
-    int bar_position;
-    const char* presets;  // comma-separated
-    const char* preset_text;
+  struct RowNames {
+    const char* name_label;
+    const char* receive;
+    const char* transmit;
+    const char* entry;
+    const char* bar;
+    const char* preset;
   };
 
-  void BuildRow(const RowDesign& design, QLabel*& name, QLabel*& receive, ClickableLabel*& transmit,
-                QLineEdit*& entry, QScrollBar*& bar, QComboBox*& preset);
-  void ConnectRow(const Row& row);
-  Row& RowOf(GsmBand band);
-  void SetLabel(QLabel* label, const QString& text);
+  void BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& name, QLabel*& receive,
+                ClickableLabel*& transmit, QLineEdit*& entry, QScrollBar*& bar, QComboBox*& preset);
+  void ConnectRow(GsmBand band);
+  Row& RowOf(GsmBand band) { return rows_[static_cast<std::size_t>(band)]; }
 
-  void ScrollBarChange(GsmBand band, int position);
-  void PresetChange(GsmBand band);
+  // Runs one handler of the form under the error guard; the widgets show the form's texts
+  // before any box appears, so what the handler wrote before a failure stays visible.
+  void Handle(const std::function<void()>& handler);
+  // Copies the form's texts into the widgets (no widget signal reaches the form meanwhile).
+  void ShowForm();
+  void ShowMessage(const std::string& text) override;
 
-  std::array<Row, 4> rows_;
+  ArfcnForm form_;
+  std::array<Row, 4> rows_{};
 };
 
 }  // namespace vexa

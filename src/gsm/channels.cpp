@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 
+#include "core/checked_math.h"
 #include "core/convert.h"
 #include "core/number_text.h"
 
@@ -33,7 +34,10 @@ void AppendHeader(GsmBand band, std::string_view channel_text, std::string& list
   list += '\n';
 }
 
-void AppendHarmonicLine(int order, double frequency, const char* line_end, std::string& list) {
+// A transmit frequency beyond the double range (typed as a huge number) ends the list with
+// "Floating point overflow" at the first harmonic that overflows.
+void AppendHarmonicLine(int order, double transmit, const char* line_end, std::string& list) {
+  const double frequency = Checked(transmit * order);
   list += 'H';
   list += std::to_string(order);
   list += ' ';
@@ -104,7 +108,7 @@ std::string HarmonicsList(GsmBand band, std::string_view channel_text, int n) {
   const double transmit = ChannelToFrequency(band, n).transmit;
   const char* line_end = HarmonicLineEnd(band, n);
   for (int i = 2; i <= Traits(band).last_harmonic; ++i) {
-    AppendHarmonicLine(i, transmit * i, line_end, list);
+    AppendHarmonicLine(i, transmit, line_end, list);
   }
   return list;
 }
@@ -117,7 +121,7 @@ void AppendHarmonicsFromText(GsmBand band, std::string_view channel_text, std::s
   const double transmit = TransmitFrequency(band, x, n);
   const char* line_end = HarmonicLineEnd(band, n);
   for (int i = 2; i <= Traits(band).last_harmonic; ++i) {
-    AppendHarmonicLine(i, transmit * i, line_end, list);
+    AppendHarmonicLine(i, transmit, line_end, list);
   }
 }
 
@@ -134,11 +138,15 @@ int ScrollPositionToChannel(GsmBand band, int position) {
 }
 
 bool ParseBandName(std::string_view name, GsmBand& band) {
-  std::string lower;
-  for (char c : name)
-    lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  auto lower = [](std::string_view text) {
+    std::string result;
+    for (char c : text)
+      result += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+  };
+  const std::string wanted = lower(name);
   for (std::size_t i = 0; i < kTraits.size(); ++i) {
-    if (lower == kTraits[i].cli_name) {
+    if (wanted == kTraits[i].cli_name || wanted == lower(kTraits[i].display_name)) {
       band = static_cast<GsmBand>(i);
       return true;
     }

@@ -59,7 +59,8 @@ void AppendHarmonicsFromText(GsmBand band, std::string_view channel_text, std::s
 int ChannelToScrollPosition(GsmBand band, int n);
 int ScrollPositionToChannel(GsmBand band, int position);
 
-// Parses a band name as the command line takes it ("egsm", "DCS", "gsm850", ...).
+// Parses a band name as the command line takes it, in any case: the names the window shows
+// ("E-GSM", "DCS", "PCS", "GSM850") and the short ones ("egsm", ...).
 bool ParseBandName(std::string_view name, GsmBand& band);
 
 }  // namespace vexa

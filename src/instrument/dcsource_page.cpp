@@ -1,8 +1,8 @@
 #include "instrument/dcsource_page.h"
 
-#include "app/guard.h"
 #include "instrument/gpib_session.h"
 #include "instrument/instrument_page_parts.h"
+#include "ui/guard.h"
 
 namespace vexa {
 namespace {
@@ -29,8 +29,7 @@ QCheckBox* MakeCheckBox(QWidget* page, const char* name, const QString& caption,
 
 }  // namespace
 
-DcSourcePage::DcSourcePage(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("TabSheet14"));
+DcSourcePage::DcSourcePage(QWidget* parent) : Page("TabSheet14", parent) {
   Memo5 = MakeMemo(this, "Memo5");
   Edit29 = MakeCommandLine(this, "Edit29");
   LabeledEdit14 = MakeLabeledEdit(this, "LabeledEdit14", QStringLiteral("Voltage V"),
@@ -59,7 +58,17 @@ DcSourcePage::DcSourcePage(QWidget* parent) : QWidget(parent) {
 }
 
 DcSourcePage::~DcSourcePage() {
-  DcSourceDevice.SetMemo(nullptr);
+  DcSourceDevice.DetachMemo(Memo5);
+}
+
+void DcSourcePage::Relayout(int sheet_width, int sheet_height) {
+  PlaceMemoAndNote(Memo5, DriverNote, sheet_width, sheet_height);
+  const int left = RightColumnLeft(sheet_width);
+  MoveLeft({Edit29, LabeledEdit14, LabeledEdit16, ComboBox12, CheckBox2, CheckBox3, Label75,
+            Label76, Button10, Button1},
+           left);
+  // The second column stands 64 pixels right of the first (512 at the design size).
+  MoveLeft({LabeledEdit15, LabeledEdit17}, left + 64);
 }
 
 void DcSourcePage::Edit29KeyDown() {

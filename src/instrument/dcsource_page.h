@@ -6,19 +6,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QWidget>
 
-#include "app/labeled_edit.h"
-#include "instrument/memo_widget.h"
+#include "ui/elided_path_label.h"
+#include "ui/labeled_edit.h"
+#include "ui/memo_widget.h"
+#include "ui/page.h"
 
 namespace vexa {
 
-class DcSourcePage : public QWidget {
+class DcSourcePage : public Page {
   Q_OBJECT
 
  public:
   explicit DcSourcePage(QWidget* parent = nullptr);
   ~DcSourcePage() override;
+
+  // Memo5 and the note widen with the sheet; the right-hand column keeps its distance to the
+  // sheet's right edge (LabeledEdit15 and LabeledEdit17 their own second column).
+  void Relayout(int sheet_width, int sheet_height) override;
 
   MemoWidget* Memo5;
   QLineEdit* Edit29;
@@ -33,7 +38,7 @@ class DcSourcePage : public QWidget {
   QLabel* Label76;
   QPushButton* Button10;
   QPushButton* Button1;
-  QLabel* DriverNote;
+  ElidedPathLabel* DriverNote;
 
  private:
   void Edit29KeyDown();

@@ -210,29 +210,43 @@ Status DriverFailure(int os_error) {
   return Status{kErr, kEdvr, os_error};
 }
 
-// Runs one call of the library and returns (and publishes) its status. `call` receives the
-// entry point, already known to exist.
+// Whether a call's status becomes the program-wide status.
+enum class Visibility { kPublished, kQuiet };
+
+// Runs one call of the library and returns its status, publishing it unless the call is
+// quiet. `call` receives the entry point, already known to exist.
 template <typename Call>
-Status Run(void* Driver::*entry, Call call) {
+Status Run(void* Driver::*entry, Call call, Visibility visibility = Visibility::kPublished) {
+  const auto finish = [visibility](const Status& status) {
+    if (visibility == Visibility::kPublished)
+      Publish(status);
+    return status;
+  };
   const Driver& d = TheDriver();
-  if (!d.handle) {
-    const Status failure = DriverFailure(d.load_error);
-    Publish(failure);
-    return failure;
-  }
-  if (!(d.*entry) || !d.has_status) {
-    const Status failure = DriverFailure(ENOSYS);
-    Publish(failure);
-    return failure;
-  }
+  if (!d.handle)
+    return finish(DriverFailure(d.load_error));
+  if (!(d.*entry) || !d.has_status)
+    return finish(DriverFailure(ENOSYS));
   // Process-wide values are only this call's own while no other call runs.
   std::unique_lock<std::mutex> serial(g_serial_call_mutex, std::defer_lock);
   if (!d.per_thread)
     serial.lock();
   call(d, d.*entry);
-  const Status status{static_cast<int>(d.sta.Read()), static_cast<int>(d.err.Read()), d.cnt.Read()};
-  Publish(status);
-  return status;
+  return finish(
+      Status{static_cast<int>(d.sta.Read()), static_cast<int>(d.err.Read()), d.cnt.Read()});
+}
+
+Status Online(int ud, int online, Visibility visibility) {
+  return Run(
+      &Driver::onl,
+      [&](const Driver& d, void* fn) {
+        if (d.family == Family::kVendor) {
+          reinterpret_cast<NiOnlFn>(fn)(ud, online);
+        } else {
+          reinterpret_cast<OsOnlFn>(fn)(ud, online);
+        }
+      },
+      visibility);
 }
 
 std::string JoinNames(const std::vector<std::string>& names) {
@@ -298,13 +312,11 @@ Status ibrd(int ud, void* buffer, long count) {
 }
 
 Status ibonl(int ud, int online) {
-  return Run(&Driver::onl, [&](const Driver& d, void* fn) {
-    if (d.family == Family::kVendor) {
-      reinterpret_cast<NiOnlFn>(fn)(ud, online);
-    } else {
-      reinterpret_cast<OsOnlFn>(fn)(ud, online);
-    }
-  });
+  return Online(ud, online, Visibility::kPublished);
+}
+
+Status ReleaseQuietly(int ud) {
+  return Online(ud, 0, Visibility::kQuiet);
 }
 
 Status LastStatus() {

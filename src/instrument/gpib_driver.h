@@ -6,10 +6,10 @@
 // instrument simulator is never used unless it is named explicitly.
 //
 // Every call returns the status of that very call, read on the calling thread right after it,
-// and also copies it into the program-wide status (LastStatus()), which all sessions and
-// threads share. When no library could be loaded, or the library lacks the entry point or a
-// way to read the status values, the call does nothing and reports ERR with iberr EDVR and
-// ibcntl set to the operating-system error code; ibdev then returns -1.
+// and (all but ReleaseQuietly) also copies it into the program-wide status (LastStatus()),
+// which all sessions and threads share. When no library could be loaded, or the library lacks the
+// entry point or a way to read the status values, the call does nothing and reports ERR with iberr
+// EDVR and ibcntl set to the operating-system error code; ibdev then returns -1.
 #pragma once
 
 #include <string>
@@ -26,6 +26,12 @@ Status ibclr(int ud);
 Status ibwrt(int ud, const void* buffer, long count);
 Status ibrd(int ud, void* buffer, long count);
 Status ibonl(int ud, int online);
+
+// ibonl(ud, 0), releasing the descriptor, without publishing its status: the program-wide
+// status keeps the last status the program's own operations produced, which they may still
+// read (a session releases a replaced descriptor whenever its last user finishes). Serialised
+// with the other calls like them when the library keeps only process-wide status values.
+Status ReleaseQuietly(int ud);
 
 // The program-wide ibsta, iberr and ibcntl: the status of the last call made by any thread.
 Status LastStatus();

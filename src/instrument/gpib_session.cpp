@@ -1,9 +1,12 @@
 #include "instrument/gpib_session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
+#include "core/latin1.h"
 #include "core/text_format.h"
 
 namespace vexa {
@@ -35,15 +38,78 @@ std::mutex g_memo_mutex;
 
 }  // namespace
 
+// One descriptor of a session, shared by the session (while it is the session's handle) and
+// by each operation working on it (while the operation runs). The last holder releases it.
+class DescriptorLease {
+ public:
+  // `owned`: the descriptor came from a successful ibdev and is ours to release.
+  DescriptorLease(int ud, bool owned) : ud_(ud), owned_(owned && ud != -1) {}
+  DescriptorLease(const DescriptorLease&) = delete;
+  DescriptorLease& operator=(const DescriptorLease&) = delete;
+
+  ~DescriptorLease() {
+    // Quietly: a release at the end of some operation must not replace the status values
+    // another operation is about to read.
+    if (owned_ && TakeOffline())
+      gpib::ReleaseQuietly(ud_);
+  }
+
+  int ud() const { return ud_; }
+
+  // Marks the descriptor as offline; true for the first caller only, who then takes it
+  // offline with the driver. Once that happened the driver may give the number to a new open,
+  // so nothing may release it again.
+  bool TakeOffline() { return !offline_.exchange(true); }
+
+ private:
+  const int ud_;
+  const bool owned_;
+  std::atomic<bool> offline_{false};
+};
+
+GpibSession::~GpibSession() {
+  Lease last;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    last = std::exchange(lease_, nullptr);
+  }
+}
+
+GpibSession::Lease GpibSession::CurrentLease() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!lease_) {
+    // The handle before the first open (0 or -1) is nobody's descriptor to release.
+    lease_ = std::make_shared<DescriptorLease>(initial_handle_, false);
+  }
+  return lease_;
+}
+
+void GpibSession::Install(Lease lease) {
+  Lease previous;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    previous = std::exchange(lease_, std::move(lease));
+  }
+  // `previous` goes here, outside the guard: when no operation holds it any more, this
+  // releases it with a driver call.
+}
+
 int GpibSession::handle() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return handle_;
+  return lease_ ? lease_->ud() : initial_handle_;
 }
 
 void GpibSession::SetMemo(MemoSink* memo) {
   std::lock_guard<std::mutex> memo_lock(g_memo_mutex);
   std::lock_guard<std::mutex> lock(mutex_);
   memo_ = memo;
+}
+
+void GpibSession::DetachMemo(MemoSink* memo) {
+  std::lock_guard<std::mutex> memo_lock(g_memo_mutex);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (memo_ == memo)
+    memo_ = nullptr;
 }
 
 void GpibSession::AppendLine(const std::string& line) {
@@ -57,84 +123,117 @@ void GpibSession::AppendLine(const std::string& line) {
     memo->AppendLine(line);
 }
 
-void GpibSession::ReportErrorOn(int handle, const std::string& text, const gpib::Status& status) {
-  if (handle == -1)
+void GpibSession::ReportErrorOn(DescriptorLease& lease, const std::string& text,
+                                const gpib::Status& status) {
+  const int ud = lease.ud();
+  if (ud == -1)
     return;
   AppendLine(GpibErrorLine(text, status));
-  gpib::ibonl(handle, 0);
+  if (lease.TakeOffline())
+    gpib::ibonl(ud, 0);
 }
 
 void GpibSession::ReportError(const std::string& text, const gpib::Status& status) {
-  ReportErrorOn(handle(), text, status);
+  const Lease lease = CurrentLease();
+  ReportErrorOn(*lease, text, status);
 }
 
 void GpibSession::ReportError(const std::string& text) {
-  ReportErrorOn(handle(), text, gpib::LastStatus());
+  const gpib::Status status = gpib::LastStatus();
+  const Lease lease = CurrentLease();
+  ReportErrorOn(*lease, text, status);
 }
 
-int GpibSession::OpenDevice(int& ud) {
+GpibSession::Lease GpibSession::OpenDevice(bool& opened) {
   gpib::Status status;
-  ud = gpib::ibdev(kBoard, address_, kNoSecondaryAddress, gpib::kTimeout10s, kEoiOnLastByte,
-                   kNoEndOfString, &status);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    handle_ = ud;
-  }
+  const int ud = gpib::ibdev(kBoard, address_, kNoSecondaryAddress, gpib::kTimeout10s,
+                             kEoiOnLastByte, kNoEndOfString, &status);
+  Lease lease = std::make_shared<DescriptorLease>(ud, !status.Failed());
+  Install(lease);
+  opened = false;
   if (status.Failed()) {
     AppendLine(Format("Unable to open device ibsta = 0x%x iberr = %d (%s)",
                       static_cast<unsigned>(status.ibsta), status.iberr,
                       IberrMnemonic(status.iberr)));
-    return -1;
+    return lease;
   }
   const gpib::Status cleared = gpib::ibclr(ud);
   if (cleared.Failed()) {
-    ReportErrorOn(ud, "Unable to clear device", cleared);
-    return -1;
+    ReportErrorOn(*lease, "Unable to clear device", cleared);
+    return lease;
   }
-  return 0;
+  opened = true;
+  return lease;
 }
 
 int GpibSession::Open() {
-  int ud = -1;
-  return OpenDevice(ud);
+  bool opened = false;
+  OpenDevice(opened);
+  return opened ? 0 : -1;
 }
 
-void GpibSession::SendConsoleCommand(const std::string& text) {
-  if (text.size() > kCommandLimit) {
+bool GpibSession::SendConsoleCommand(const std::string& bytes) {
+  if (bytes.size() > kCommandLimit) {
     AppendLine(
-        Format("Command refused: %zu characters, the limit is %zu", text.size(), kCommandLimit));
-    return;
+        Format("Command refused: %zu characters, the limit is %zu", bytes.size(), kCommandLimit));
+    return false;
   }
-  int ud = -1;
-  const int opened = OpenDevice(ud);
-  if (opened != 0 && after_failed_clear_ == AfterFailedClear::kStop)
-    return;
+  bool opened = false;
+  const Lease lease = OpenDevice(opened);
+  if (!opened && after_failed_clear_ == AfterFailedClear::kStop)
+    return false;
+  const int ud = lease->ud();
   if (ud == -1)
-    return;
+    return false;
 
-  const gpib::Status written = gpib::ibwrt(ud, text.data(), static_cast<long>(text.size()));
-  AppendLine(Format("<---%s", text.c_str()));
-  if (written.Failed())
-    ReportErrorOn(ud, "Unable to write to device", written);
-  if (text.empty() || text.back() != '?')
-    return;
+  bool succeeded = opened;
+  const gpib::Status written = gpib::ibwrt(ud, bytes.data(), static_cast<long>(bytes.size()));
+  AppendLine(Format("<---%s", bytes.c_str()));
+  if (written.Failed()) {
+    ReportErrorOn(*lease, "Unable to write to device", written);
+    succeeded = false;
+  }
+  if (bytes.empty() || bytes.back() != '?')
+    return succeeded;
 
   // One byte more than the read may fill, so the reply is always terminated.
   char reply[kReplySize + 1] = {};
   const gpib::Status read = gpib::ibrd(ud, reply, kReplySize);
-  if (read.Failed())
-    ReportErrorOn(ud, "Unable to read from device", read);
+  if (read.Failed()) {
+    ReportErrorOn(*lease, "Unable to read from device", read);
+    succeeded = false;
+  }
   // Drop the terminator: cut at ibcntl - 1; nothing received (or a count the driver should
   // never give) leaves an empty reply rather than touching memory outside the buffer.
   const long received = std::clamp(read.ibcntl, 0L, kReplySize);
   reply[received > 0 ? received - 1 : 0] = '\0';
   AppendLine(Format("--->%s", reply));
+  return succeeded;
+}
+
+bool GpibSession::SendConsoleText(const std::string& utf8) {
+  const Latin1Conversion converted = Utf8ToLatin1(utf8);
+  switch (converted.problem) {
+    case Latin1Conversion::Problem::kNone:
+      return SendConsoleCommand(converted.bytes);
+    case Latin1Conversion::Problem::kBeyondLatin1:
+      AppendLine(
+          Format("Command refused: character U+%04X cannot be sent (the bus carries ISO 8859-1 "
+                 "only)",
+                 static_cast<unsigned>(converted.code_point)));
+      return false;
+    case Latin1Conversion::Problem::kInvalidUtf8:
+      AppendLine("Command refused: the text is not valid UTF-8");
+      return false;
+  }
+  return false;
 }
 
 int GpibSession::QueryCallConnected() {
   static constexpr char kQuery[] = "CALL:CONN:STAT?";
   static constexpr long kAnswerSize = 20;
-  const int ud = handle();
+  const Lease lease = CurrentLease();
+  const int ud = lease->ud();
   // "0" and zeros, so that a failed read counts as no call; one spare byte keeps the text
   // terminated even when all 20 bytes arrive.
   char answer[kAnswerSize + 1] = "0";
@@ -146,8 +245,13 @@ int GpibSession::QueryCallConnected() {
 
 void GpibSession::ResetForTesting() {
   SetMemo(nullptr);
-  std::lock_guard<std::mutex> lock(mutex_);
-  handle_ = initial_handle_;
+  Lease forgotten;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    forgotten = std::exchange(lease_, nullptr);
+  }
+  if (forgotten)
+    forgotten->TakeOffline();
 }
 
 constinit GpibSession TestSetDevice{14, 0, AfterFailedClear::kContinue};
@@ -174,11 +278,11 @@ int OpenDcSource() {
 int QueryCallConnected() {
   return TestSetDevice.QueryCallConnected();
 }
-void SendTestSetConsoleCommand(const std::string& text) {
-  TestSetDevice.SendConsoleCommand(text);
+bool SendTestSetConsoleCommand(const std::string& utf8) {
+  return TestSetDevice.SendConsoleText(utf8);
 }
-void SendDcSourceConsoleCommand(const std::string& text) {
-  DcSourceDevice.SendConsoleCommand(text);
+bool SendDcSourceConsoleCommand(const std::string& utf8) {
+  return DcSourceDevice.SendConsoleText(utf8);
 }
 
 }  // namespace vexa

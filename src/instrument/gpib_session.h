@@ -5,10 +5,18 @@
 // Sessions are program-wide and used from the GUI thread and from worker threads at once;
 // their own fields are guarded, bus calls and memo lines happen outside the guard. Memo lines
 // of one operation are appended in order.
+//
+// Each open replaces the session's descriptor. The replaced one is released (ibonl(ud, 0))
+// once nothing uses it any more: every operation holds the descriptor it works on until it
+// ends, so an open on one thread never pulls the descriptor from under another thread's call.
+//
+// The bus carries ISO 8859-1 (Latin-1). Commands and memo lines are Latin-1 bytes; only the
+// console's text entry points (SendConsoleText and the two page functions) take UTF-8.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -32,18 +40,21 @@ enum class AfterFailedClear {
   kStop,      // the DC source: the open counts as failed and the command is not sent
 };
 
+class DescriptorLease;
+
 class GpibSession {
  public:
-  static constexpr std::size_t kCommandLimit = 1024;  // characters of one console command
+  static constexpr std::size_t kCommandLimit = 1024;  // bus bytes of one console command
   static constexpr long kReplySize = 1024;            // bytes of one console answer
 
   constexpr GpibSession(int address, int initial_handle, AfterFailedClear after_failed_clear)
       : address_(address),
         initial_handle_(initial_handle),
-        after_failed_clear_(after_failed_clear),
-        handle_(initial_handle) {}
+        after_failed_clear_(after_failed_clear) {}
   GpibSession(const GpibSession&) = delete;
   GpibSession& operator=(const GpibSession&) = delete;
+  // Releases the descriptor of the last open once its last user is done.
+  ~GpibSession();
 
   int address() const { return address_; }
 
@@ -53,10 +64,17 @@ class GpibSession {
   // The page attaches its memo here (nullptr detaches; lines are then dropped). The sink must
   // stay valid until it is detached and no operation of this session is running.
   void SetMemo(MemoSink* memo);
+  // Detaches `memo` if it is the one attached, and leaves another memo attached. Pages call
+  // this on destruction, so a page destroyed after another page attached its memo does not
+  // cut that page off. Like SetMemo, waits for a line being appended.
+  void DetachMemo(MemoSink* memo);
+  // Appends one line (Latin-1 bytes) to the attached memo.
   void AppendLine(const std::string& line);
 
   // Reports a failed bus call: appends GpibErrorLine(text, status) and takes the device
-  // offline with ibonl(handle, 0), keeping the handle. Silent when the handle is -1.
+  // offline with ibonl(handle, 0), keeping the handle. Silent when the handle is -1. A
+  // descriptor already taken offline by an earlier report is not taken offline again: the
+  // driver may have handed its number out anew.
   void ReportError(const std::string& text, const gpib::Status& status);
   // The same with the program-wide status values.
   void ReportError(const std::string& text);
@@ -66,29 +84,46 @@ class GpibSession {
   // clear failed; failures are reported in the memo.
   int Open();
 
-  // Enter in the page's command line: opens, sends `text` without a terminator, echoes it as
-  // "<---text", and for a query (last character '?') reads the answer and shows it as
-  // "--->answer" without its terminator. A text longer than kCommandLimit is refused with one
-  // memo line and nothing is sent.
-  void SendConsoleCommand(const std::string& text);
+  // Enter in the page's command line, with the command as bus bytes: opens, sends `bytes`
+  // without a terminator, echoes them as "<---bytes", and for a query (last byte '?') reads
+  // the answer and shows it as "--->answer" without its terminator. A command longer than
+  // kCommandLimit bytes is refused with one memo line and nothing is sent. Returns true when
+  // the command was sent and every bus call of it succeeded; false when it was refused or a
+  // call failed (the memo shows which).
+  bool SendConsoleCommand(const std::string& bytes);
+
+  // The same with the command line's text in UTF-8, converted to Latin-1 for the bus. Text
+  // with a character beyond U+00FF or invalid UTF-8 is refused with one memo line and nothing
+  // is sent (false).
+  bool SendConsoleText(const std::string& utf8);
 
   // Asks the test set "CALL:CONN:STAT?" and returns the leading integer of the answer; 0 when
   // the answer holds none or the read failed. Errors are not reported.
   int QueryCallConnected();
 
-  // Tests only: back to the state at program start, memo detached.
+  // Tests only: back to the state at program start, memo detached. The descriptor of the last
+  // open is forgotten, not released: the tests reset the simulator, which releases them all.
+  // No operation of this session may be running.
   void ResetForTesting();
 
  private:
-  // Open() that also gives the new descriptor (-1 when ibdev failed).
-  int OpenDevice(int& ud);
-  void ReportErrorOn(int handle, const std::string& text, const gpib::Status& status);
+  using Lease = std::shared_ptr<DescriptorLease>;
+
+  // The session's descriptor, held for one operation.
+  Lease CurrentLease();
+  // Makes `lease` the session's descriptor; the previous one is released when its last
+  // holder lets it go.
+  void Install(Lease lease);
+  // Open() that also gives the new descriptor; `opened` is false when the open or the clear
+  // failed.
+  Lease OpenDevice(bool& opened);
+  void ReportErrorOn(DescriptorLease& lease, const std::string& text, const gpib::Status& status);
 
   const int address_;
   const int initial_handle_;
   const AfterFailedClear after_failed_clear_;
   mutable std::mutex mutex_;
-  int handle_;                // guarded by mutex_
+  Lease lease_;               // guarded by mutex_; null before the first use
   MemoSink* memo_ = nullptr;  // guarded by mutex_
 };
 
@@ -104,7 +139,8 @@ void ReportDcSourceError(const std::string& text, const gpib::Status& status);
 void OpenTestSet();
 int OpenDcSource();
 int QueryCallConnected();
-void SendTestSetConsoleCommand(const std::string& text);
-void SendDcSourceConsoleCommand(const std::string& text);
+// The command line's text in UTF-8 (see GpibSession::SendConsoleText).
+bool SendTestSetConsoleCommand(const std::string& utf8);
+bool SendDcSourceConsoleCommand(const std::string& utf8);
 
 }  // namespace vexa

@@ -1,6 +1,9 @@
 #include "instrument/instrument_page_parts.h"
 
+#include <algorithm>
+
 #include "instrument/gpib_driver.h"
+#include "ui/labeled_edit.h"
 
 namespace vexa {
 
@@ -35,17 +38,38 @@ QLabel* MakeLabel(QWidget* page, const char* name, const QString& caption, int l
   return label;
 }
 
-QLabel* MakeDriverNote(QWidget* page) {
-  const QString note = QString::fromStdString(gpib::DriverNote());
-  auto* label = new QLabel(page);
+ElidedPathLabel* MakeDriverNote(QWidget* page) {
+  auto* label = new ElidedPathLabel(page);
   label->setObjectName(QStringLiteral("DriverNote"));
-  label->setGeometry(0, kMemoHeight + 3, kMemoWidth, 16);
-  label->setToolTip(note);
-  label->setText(label->fontMetrics().elidedText(note, Qt::ElideMiddle, kMemoWidth));
+  label->setGeometry(0, kMemoHeight + kNoteGap, kMemoWidth, kNoteHeight);
+  label->SetFullText(QString::fromStdString(gpib::DriverNote()));
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
   label->setPalette(palette);
   return label;
+}
+
+}  // namespace vexa
+
+namespace vexa {
+
+int RightColumnLeft(int sheet_width) {
+  return sheet_width - (kDesignSheetWidth - kRightColumn);
+}
+
+void PlaceMemoAndNote(MemoWidget* memo, ElidedPathLabel* note, int sheet_width, int sheet_height) {
+  const int width = sheet_width - (kDesignSheetWidth - kMemoWidth);
+  const int memo_height = std::max(kNoteHeight, sheet_height - kNoteGap - kNoteHeight);
+  memo->resize(width, memo_height);
+  note->setGeometry(0, memo_height + kNoteGap, width, kNoteHeight);
+}
+
+void MoveLeft(std::initializer_list<QWidget*> controls, int left) {
+  for (QWidget* control : controls) {
+    control->move(left, control->y());
+    if (auto* labeled = qobject_cast<LabeledEdit*>(control))
+      labeled->PlaceLabel();
+  }
 }
 
 }  // namespace vexa

@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <initializer_list>
 
-#include "instrument/memo_widget.h"
+#include "ui/elided_path_label.h"
+#include "ui/memo_widget.h"
 
 namespace vexa {
 
@@ -14,8 +16,14 @@ namespace vexa {
 // on the right starting at kRightColumn, the driver note under the memo.
 inline constexpr int kRightColumn = 448;
 inline constexpr int kMemoWidth = 441;
-inline constexpr int kMemoHeight = 326;
+// The sheet's height at the design size; the memo fills it above the driver note.
+inline constexpr int kDesignSheetHeight = 354;
+inline constexpr int kNoteHeight = 16;
+inline constexpr int kNoteGap = 2;
+inline constexpr int kMemoHeight = kDesignSheetHeight - kNoteGap - kNoteHeight;
 inline constexpr int kControlWidth = 121;
+// The sheet width at the design size, against which the layout rule is written.
+inline constexpr int kDesignSheetWidth = 594;
 
 MemoWidget* MakeMemo(QWidget* page, const char* name);
 QLineEdit* MakeCommandLine(QWidget* page, const char* name);
@@ -23,6 +31,13 @@ QPushButton* MakeButton(QWidget* page, const char* name, const QString& caption,
                         bool enabled);
 QLabel* MakeLabel(QWidget* page, const char* name, const QString& caption, int left, int top);
 // One line under the memo naming the GPIB driver library in use, or the names tried.
-QLabel* MakeDriverNote(QWidget* page);
+ElidedPathLabel* MakeDriverNote(QWidget* page);
+
+// The layout rule shared by both pages for a sheet of the given size: the memo and the note
+// under it take the width the right-hand column leaves, and the column keeps its distance to
+// the sheet's right edge; the memo takes the sheet's height above the note.
+void PlaceMemoAndNote(MemoWidget* memo, ElidedPathLabel* note, int sheet_width, int sheet_height);
+int RightColumnLeft(int sheet_width);
+void MoveLeft(std::initializer_list<QWidget*> controls, int left);
 
 }  // namespace vexa

@@ -1,13 +1,12 @@
 #include "instrument/testset_page.h"
 
-#include "app/guard.h"
 #include "instrument/gpib_session.h"
 #include "instrument/instrument_page_parts.h"
+#include "ui/guard.h"
 
 namespace vexa {
 
-TestSetPage::TestSetPage(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("TabSheet13"));
+TestSetPage::TestSetPage(QWidget* parent) : Page("TabSheet13", parent) {
   Memo4 = MakeMemo(this, "Memo4");
   Edit28 = MakeCommandLine(this, "Edit28");
   Btpl = MakeButton(this, "Btpl", QStringLiteral("Test Plan"), 40, true);
@@ -20,7 +19,12 @@ TestSetPage::TestSetPage(QWidget* parent) : QWidget(parent) {
 }
 
 TestSetPage::~TestSetPage() {
-  TestSetDevice.SetMemo(nullptr);
+  TestSetDevice.DetachMemo(Memo4);
+}
+
+void TestSetPage::Relayout(int sheet_width, int sheet_height) {
+  PlaceMemoAndNote(Memo4, DriverNote, sheet_width, sheet_height);
+  MoveLeft({Edit28, Btpl, Bstart, Bstop, Label77}, RightColumnLeft(sheet_width));
 }
 
 void TestSetPage::Edit28KeyDown() {

@@ -8,8 +8,9 @@
 #include <QTest>
 
 #include "app/main_window.h"
-#include "app/skin.h"
 #include "support/dialog_recorder.h"
+#include "support/mouse.h"
+#include "ui/skin.h"
 
 namespace vexa {
 namespace {
@@ -48,6 +49,14 @@ TEST_F(AboutPageTest, DoubleClickBeforeTheMailLinkChangesNothing) {
   EXPECT_TRUE(form.SkinData1->Active());
   EXPECT_TRUE(SkinShown());
   EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(AboutPageTest, ADoubleClickOnTheMailPictureOpensTheLinkOnce) {
+  form.PageControl1->setCurrentWidget(about);
+  ASSERT_TRUE(testing::DoubleClickThroughTheWindow(about->Image4));
+  EXPECT_EQ(opened.size(), 1);
+  QTest::mouseClick(about->Image4, Qt::LeftButton);  // a later single click is a click again
+  EXPECT_EQ(opened.size(), 2);
 }
 
 TEST_F(AboutPageTest, MailLinkThenDoubleClickSwitchesTheSkinOffForGood) {

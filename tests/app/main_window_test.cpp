@@ -5,9 +5,11 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 #include "app/clock.h"
 #include "gsm/arfcn_page.h"
+#include "instrument/testset_page.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"
 
@@ -98,15 +100,27 @@ TEST_F(MainWindowTest, KeyboardChoiceInASelectorSwitchesTheView) {
   EXPECT_EQ(form.GsmViewSelectors[0]->currentText(), "PCL");  // stays on the hidden sheet
 }
 
-TEST_F(MainWindowTest, MaximisingMovesTheSelectorsWithTheWindowCorner) {
-  form.showMaximized();
+TEST_F(MainWindowTest, SheetsAreTheDesignWidthAndTheSelectorsFollowTheWindowCorner) {
+  form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  // At the design size every sheet measures 594 wide, the width the layout rules are
+  // written against, and the selectors stand at their design place.
+  for (QWidget* sheet : {form.PageControl1->currentWidget(), form.PageControl1->widget(13)}) {
+    form.PageControl1->setCurrentWidget(sheet);
+    EXPECT_EQ(sheet->width(), 594) << sheet->objectName().toStdString();
+  }
+  const QSize corner_distance(form.width() - form.GsmViewSelectors[0]->x(),
+                              form.height() - form.GsmViewSelectors[0]->y());
+  EXPECT_EQ(form.GsmViewSelectors[0]->pos(), QPoint(504, 264));
+
+  form.showMaximized();
   ASSERT_TRUE(testing::WaitFor([&] { return form.width() > 602; }));
   for (QComboBox* box : form.GsmViewSelectors) {
-    EXPECT_EQ(box->x(), form.width() - 98);
-    EXPECT_EQ(box->y(), form.height() - 120);
+    EXPECT_EQ(form.width() - box->x(), corner_distance.width());
+    EXPECT_EQ(form.height() - box->y(), corner_distance.height());
   }
   EXPECT_EQ(form.PageControl1->size(), form.size());
+  EXPECT_EQ(form.PageControl1->currentWidget()->width(), form.width() - 8);  // sheets widen too
   form.showNormal();
   ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
       << QDebug::toString(form.size()).toStdString();
@@ -119,6 +133,47 @@ TEST_F(MainWindowTest, ADraggedSizeSnapsBackToTheDesignSize) {
   form.resize(700, 500);
   ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
       << QDebug::toString(form.size()).toStdString();
+}
+
+// Stands in for a tiling window manager (or a screen smaller than the window): whenever the
+// window takes another size than its tile, it is put back into the tile.
+class TilingWindowManager : public QObject {
+ public:
+  TilingWindowManager(QWidget* window, QSize tile) : window_(window), tile_(tile) {
+    window->installEventFilter(this);
+  }
+  int design_size_requests = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize && window_->size() != tile_) {
+      ++design_size_requests;
+      QTimer::singleShot(0, window_, [this] { window_->resize(tile_); });
+    }
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+  QSize tile_;
+};
+
+TEST_F(MainWindowTest, AWindowManagerThatKeepsItsOwnSizeWins) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  TilingWindowManager tiler(&form, QSize(700, 500));
+  form.resize(700, 500);
+  QTest::qWait(300);  // a window fighting its window manager would resize all the while
+  EXPECT_EQ(form.size(), QSize(700, 500));
+  EXPECT_LE(tiler.design_size_requests, 1);
+  EXPECT_EQ(form.TabSheet13->width(), 700 - 8);  // and the pages follow the kept size
+}
+
+TEST_F(MainWindowTest, TheClockTicks) {
+  form.Label22->setText("stale");
+  form.Timer1->setInterval(5);  // the tick's period is checked at start-up; here its effect
+  ASSERT_TRUE(testing::WaitFor([&] { return form.Label22->text() != "stale"; }));
+  EXPECT_EQ(form.Label22->text(), ClockText(QDateTime::currentDateTime()));
 }
 
 TEST(ClockText, ShortDateBlankLongTimeAndNoTimeAtMidnight) {

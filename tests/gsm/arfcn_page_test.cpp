@@ -8,11 +8,15 @@
 
 #include "app/main_window.h"
 #include "support/dialog_recorder.h"
+#include "support/mouse.h"
 
 namespace vexa {
 namespace {
 
+using testing::Boxes;
 using testing::DialogRecorder;
+using testing::ErrorBox;
+using testing::MessageBox;
 
 class ArfcnPageTest : public ::testing::Test {
  protected:
@@ -127,7 +131,7 @@ TEST_F(ArfcnPageTest, OutOfBandEntriesWarnThenLandOnTheClampedChannel) {
     page->ScrollBar5->setValue(190);
     dialogs.Take();
     Enter(c.edit, c.typed);
-    EXPECT_EQ(dialogs.Take(), QStringList{c.message}) << c.typed;
+    EXPECT_EQ(dialogs.Take(), Boxes{MessageBox(c.message)}) << c.typed;
     EXPECT_EQ(c.edit->text(), c.landed) << c.typed;
     EXPECT_EQ(c.preset->currentText(), c.landed) << c.typed;
     EXPECT_EQ(ChannelLine(page->Label39->text()), QString("Channel ") + c.landed) << c.typed;
@@ -138,7 +142,7 @@ TEST_F(ArfcnPageTest, BarAlreadyAtTheEndKeepsTheInvalidText) {
   Enter(page->Edit2, "885");
   const QString list = page->Label39->text();
   Enter(page->Edit2, "900");
-  EXPECT_EQ(dialogs.Take(), QStringList{"error DCS channel"});
+  EXPECT_EQ(dialogs.Take(), Boxes{MessageBox("error DCS channel")});
   EXPECT_EQ(page->Edit2->text(), "900");
   EXPECT_EQ(page->ComboBox2->currentText(), "900");
   EXPECT_EQ(page->Label6->text(), "MS Tx  1784.8  MHz");
@@ -148,11 +152,8 @@ TEST_F(ArfcnPageTest, BarAlreadyAtTheEndKeepsTheInvalidText) {
 TEST_F(ArfcnPageTest, NonIntegerTextShowsTheConversionErrorAndChangesNothing) {
   for (const char* text : {"abc", "62.5", "1e2", ""}) {
     Enter(page->Edit1, text);
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes.front(),
-              (testing::RecordedBox{testing::RecordedBox::kError,
-                                    QString("'%1' is not a valid integer value.").arg(text)}));
-    dialogs.Take();
+    EXPECT_EQ(dialogs.Take(),
+              Boxes{ErrorBox(QString("'%1' is not a valid integer value.").arg(text))});
     EXPECT_EQ(page->Label2->text(), "MS Tx  902.4  MHz");
     EXPECT_EQ(page->ScrollBar1->value(), 111);
     EXPECT_EQ(page->ComboBox1->currentText(), "62");
@@ -199,13 +200,13 @@ TEST_F(ArfcnPageTest, PresetsRunTheUpdateAndEveryEditOfTheirText) {
   QLineEdit* typed = page->ComboBox2->lineEdit();
   typed->selectAll();
   QTest::keyClicks(typed, "5");
-  EXPECT_EQ(dialogs.Take(), QStringList{"error DCS channel"});
+  EXPECT_EQ(dialogs.Take(), Boxes{MessageBox("error DCS channel")});
   EXPECT_EQ(page->Edit2->text(), "512");
   EXPECT_EQ(page->ComboBox2->currentText(), "512");
   EXPECT_EQ(page->Label6->text(), "MS Tx  1710.2  MHz");
   typed->selectAll();
   QTest::keyClicks(typed, "7");
-  EXPECT_EQ(dialogs.Take(), QStringList{"error DCS channel"});
+  EXPECT_EQ(dialogs.Take(), Boxes{MessageBox("error DCS channel")});
   EXPECT_EQ(page->Edit2->text(), "7");
   EXPECT_EQ(page->ComboBox2->currentText(), "7");
   EXPECT_EQ(page->ScrollBar2->value(), 512);
@@ -223,15 +224,28 @@ TEST_F(ArfcnPageTest, ClickingATransmitLabelShowsThatBandsList) {
   EXPECT_EQ(page->Label2->cursor().shape(), Qt::PointingHandCursor);
 }
 
+TEST_F(ArfcnPageTest, ADoubleClickOnATransmitLabelIsOneClick) {
+  // The double click's second release is no second click: one list, one error box.
+  form.PageControl1->setCurrentWidget(page);
+  page->Edit16->clear();
+  ASSERT_TRUE(testing::DoubleClickThroughTheWindow(page->Label38));
+  EXPECT_EQ(dialogs.Take(), Boxes{ErrorBox("'' is not a valid floating point value.")});
+  page->Edit16->setText("1.7e308");  // beyond the double range from H6 on
+  ASSERT_TRUE(testing::DoubleClickThroughTheWindow(page->Label38));
+  EXPECT_EQ(dialogs.Take(), Boxes{ErrorBox("Floating point overflow.")});
+  EXPECT_TRUE(page->Label39->text().startsWith("Harmonics GSM850\nChannel 1.7e308\nH2 "));
+  EXPECT_EQ(page->Label39->text().count('\n'), 2 + 4);  // H2 to H5, then the overflow
+}
+
 TEST_F(ArfcnPageTest, ClickWithBadTextLeavesHeaderAndChannelLine) {
   page->Edit16->clear();
   QTest::mouseClick(page->Label38, Qt::LeftButton);
   EXPECT_EQ(page->Label39->text(), "Harmonics GSM850\nChannel \n");
-  EXPECT_EQ(dialogs.Take(), QStringList{"'' is not a valid floating point value."});
+  EXPECT_EQ(dialogs.Take(), Boxes{ErrorBox("'' is not a valid floating point value.")});
   page->Edit1->setText("62.5");
   QTest::mouseClick(page->Label2, Qt::LeftButton);
   EXPECT_EQ(page->Label39->text(), "Harmonics E-GSM\nChannel 62.5\n");
-  EXPECT_EQ(dialogs.Take(), QStringList{"'62.5' is not a valid integer value."});
+  EXPECT_EQ(dialogs.Take(), Boxes{ErrorBox("'62.5' is not a valid integer value.")});
   EXPECT_EQ(page->Label38->text(), "MS Tx  836.6  MHz");
 }
 

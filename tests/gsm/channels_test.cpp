@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/errors.h"
 
 namespace vexa {
@@ -128,14 +130,48 @@ TEST(HarmonicsFromText, ConversionErrorKeepsHeaderAndChannelLine) {
   }
 }
 
-TEST(ParseBandName, CaseInsensitiveNames) {
-  GsmBand band{};
-  ASSERT_TRUE(ParseBandName("EGSM", band));
-  EXPECT_EQ(band, GsmBand::EGSM);
-  ASSERT_TRUE(ParseBandName("Gsm850", band));
-  EXPECT_EQ(band, GsmBand::GSM850);
-  EXPECT_FALSE(ParseBandName("e-gsm", band));
-  EXPECT_FALSE(ParseBandName("", band));
+TEST(ParseBandName, ShortAndShownNamesInAnyCase) {
+  const std::pair<const char*, GsmBand> accepted[] = {
+      {"EGSM", GsmBand::EGSM},    {"egsm", GsmBand::EGSM}, {"E-GSM", GsmBand::EGSM},
+      {"e-gsm", GsmBand::EGSM},   {"DCS", GsmBand::DCS},   {"pcs", GsmBand::PCS},
+      {"Gsm850", GsmBand::GSM850}};
+  for (const auto& [name, expected] : accepted) {
+    GsmBand band = expected == GsmBand::DCS ? GsmBand::PCS : GsmBand::DCS;
+    ASSERT_TRUE(ParseBandName(name, band)) << name;
+    EXPECT_EQ(band, expected) << name;
+  }
+  for (const char* refused : {"", "GSM", "E GSM", "egsm ", "1800", "GSM-850"}) {
+    GsmBand band{};
+    EXPECT_FALSE(ParseBandName(refused, band)) << refused;
+  }
+}
+
+TEST(HarmonicsList, AHugeTransmitFrequencyEndsTheListWithAnOverflow) {
+  // The transmit frequency of 1.7e308 is about 3.4e307 MHz: H2 to H5 are still doubles, H6
+  // is beyond the double range and ends the list, keeping the lines before it.
+  struct Case {
+    GsmBand band;
+    const char* text;
+    int lines_before;  // harmonic lines written before the overflow
+  };
+  const Case cases[] = {{GsmBand::DCS, "1.7e308", 4},
+                        {GsmBand::PCS, "-1.7e308", 4},  // towards minus infinity too
+                        {GsmBand::GSM850, "1.79e308", 4},
+                        {GsmBand::DCS, "8.9e308", -1}};  // beyond the double: conversion error
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string list;
+    try {
+      AppendHarmonicsFromText(c.band, c.text, list);
+      ADD_FAILURE() << "completed: " << list;
+    } catch (const FloatError& error) {
+      EXPECT_STREQ(error.what(), "Floating point overflow");
+      EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2 + c.lines_before) << list;
+      EXPECT_EQ(list.find("INF"), std::string::npos) << list;
+    } catch (const ConversionError&) {
+      EXPECT_EQ(c.lines_before, -1);
+    }
+  }
 }
 
 }  // namespace

@@ -33,10 +33,46 @@ TEST(CliConsoleTest, DcSourceAnswersAReading) {
   EXPECT_NE(result.out.find("E-01\n"), std::string::npos) << result.out;
 }
 
-TEST(CliConsoleTest, WithoutDriverShowsTheOpenFailure) {
-  const testing::ProcessResult result = Console("/nonexistent/libgpib.so", "testset '*IDN?'");
+TEST(CliConsoleTest, WithoutDriverShowsTheOpenFailureAndExitsWithOne) {
+  const testing::ProcessResult result =
+      Console("/nonexistent/libgpib.so", "testset '*IDN?' '*RST'");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out,
+            "Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)\n"
+            "Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)\n");
+}
+
+TEST(CliConsoleTest, OneRefusedCommandAmongSeveralExitsWithOneAfterRunningThemAll) {
+  struct Case {
+    const char* name;
+    std::string command;  // as the shell passes it
+    std::string line;
+  };
+  const std::string too_long(1025, 'A');
+  const Case cases[] = {
+      {"character beyond Latin-1", "SENS:RES 5\xCE\xA9",
+       "Command refused: character U+03A9 cannot be sent (the bus carries ISO 8859-1 only)"},
+      {"command beyond the limit", too_long, "Command refused: 1025 characters, the limit is 1024"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const testing::ProcessResult result =
+        Console(VEXA_SIM_LIBRARY, "testset '*OPC?' '" + c.command + "' '*OPC?'");
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.out, "<---*OPC?\n--->1\n" + c.line + "\n<---*OPC?\n--->1\n");
+  }
+}
+
+TEST(CliConsoleTest, CommandsAreUtf8OnTheCommandLineAndLatin1OnTheBus) {
+  // 1024 characters are 2048 bytes as UTF-8 but 1024 on the bus, within the limit.
+  std::string micro_signs;
+  for (int i = 0; i < 1024; ++i)
+    micro_signs += "\xC2\xB5";
+  const testing::ProcessResult result =
+      Console(VEXA_SIM_LIBRARY, "testset '\xC2\xB5' '" + micro_signs + "'");
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.out, "Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)\n");
+  // The memo lines are printed in UTF-8.
+  EXPECT_EQ(result.out, "<---\xC2\xB5\n<---" + micro_signs + "\n");
 }
 
 TEST(CliConsoleTest, BadUsageExitsWithTwo) {

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,11 +15,169 @@
 namespace vexa {
 namespace {
 
-using ::testing::Each;
 using ::testing::ElementsAreArray;
-using ::testing::StartsWith;
+using Entry = testing::MemoRecorder::Entry;
 
 constexpr int kRounds = 40;
+
+// The memo lines the console and the worker write on the shared test-set session below.
+enum class LineKind {
+  kEcho,
+  kAnswer,
+  kWorkerReport,
+  kOpenError,
+  kClearError,
+  kWriteError,
+  kReadError
+};
+
+constexpr const char* kConsoleQuery = "CALL:CONN:STAT?";
+constexpr const char* kWorkerReport = "Call check failed";
+
+// What a line is when it is exactly one whole line of those kinds; nothing for a torn line,
+// two lines run together, or a status part whose mnemonic is not the one of its iberr.
+std::optional<LineKind> Classify(const std::string& line) {
+  if (line == std::string("<---") + kConsoleQuery)
+    return LineKind::kEcho;
+  static const std::regex answer("--->[0-9]*");
+  if (std::regex_match(line, answer))
+    return LineKind::kAnswer;
+  static const std::regex report(
+      "(Call check failed|Unable to open device|Unable to clear device|Unable to write to "
+      "device|Unable to read from device) ibsta = 0x([0-9a-f]+) iberr = (-?[0-9]+) \\(([A-Z]*)\\)");
+  std::smatch match;
+  if (!std::regex_match(line, match, report))
+    return std::nullopt;
+  if (match[4].str() != IberrMnemonic(std::stoi(match[3].str())))
+    return std::nullopt;
+  const std::string text = match[1].str();
+  if (text == kWorkerReport)
+    return LineKind::kWorkerReport;  // the program-wide status, which may be a success
+  if ((std::stoi(match[2].str(), nullptr, 16) & gpib::kErr) == 0)
+    return std::nullopt;  // a bus failure's own status always has ERR
+  if (text == "Unable to open device")
+    return LineKind::kOpenError;
+  if (text == "Unable to clear device")
+    return LineKind::kClearError;
+  return text == "Unable to write to device" ? LineKind::kWriteError : LineKind::kReadError;
+}
+
+// Checks the memo of the console/worker test: every line whole; the worker's lines (open and
+// clear failures, its report) anywhere; the console's lines, in order, `commands` times either
+// an open failure alone, or [clear failure] echo [write failure] [read failure] answer.
+::testing::AssertionResult IsConsoleTranscript(const std::vector<Entry>& entries,
+                                               std::thread::id console, int commands) {
+  enum class Next { kCommand, kEcho, kAfterEcho, kAfterWrite, kAfterRead };
+  Next next = Next::kCommand;
+  int completed = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string& line = entries[i].line;
+    const auto failure = [&](const char* what) {
+      return ::testing::AssertionFailure() << what << " at line " << i << ": \"" << line << '"';
+    };
+    const std::optional<LineKind> kind = Classify(line);
+    if (!kind)
+      return failure("not one whole memo line");
+    if (entries[i].thread != console) {
+      if (*kind != LineKind::kWorkerReport && *kind != LineKind::kOpenError &&
+          *kind != LineKind::kClearError) {
+        return failure("a console line from the worker");
+      }
+      continue;
+    }
+    if (*kind == LineKind::kWorkerReport)
+      return failure("the worker's report from the console");
+    switch (next) {
+      case Next::kCommand:
+        if (*kind == LineKind::kOpenError) {
+          ++completed;
+        } else if (*kind == LineKind::kClearError) {
+          next = Next::kEcho;
+        } else if (*kind == LineKind::kEcho) {
+          next = Next::kAfterEcho;
+        } else {
+          return failure("a command that does not start with its echo");
+        }
+        break;
+      case Next::kEcho:
+        if (*kind != LineKind::kEcho)
+          return failure("no echo after the clear failure");
+        next = Next::kAfterEcho;
+        break;
+      case Next::kAfterEcho:
+      case Next::kAfterWrite:
+      case Next::kAfterRead:
+        if (*kind == LineKind::kWriteError && next == Next::kAfterEcho) {
+          next = Next::kAfterWrite;
+        } else if (*kind == LineKind::kReadError && next != Next::kAfterRead) {
+          next = Next::kAfterRead;
+        } else if (*kind == LineKind::kAnswer) {
+          ++completed;
+          next = Next::kCommand;
+        } else {
+          return failure("out of order within a command");
+        }
+        break;
+    }
+  }
+  if (next != Next::kCommand)
+    return ::testing::AssertionFailure() << "the last command is incomplete";
+  if (completed != commands) {
+    return ::testing::AssertionFailure()
+           << completed << " console commands in the memo, expected " << commands;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(ConsoleTranscriptTest, AcceptsWholeOrderedCommandsAndRejectsTornOrMisorderedLines) {
+  const std::thread::id console = std::this_thread::get_id();
+  const std::thread::id worker;  // any other thread
+
+  const Entry echo{console, "<---CALL:CONN:STAT?"};
+  const Entry answer{console, "--->1"};
+  const Entry empty_answer{console, "--->"};
+  const Entry write_error{console, "Unable to write to device ibsta = 0x8000 iberr = 0 (EDVR)"};
+  const Entry read_error{console, "Unable to read from device ibsta = 0xc100 iberr = 6 (EABO)"};
+  const Entry clear_error{console, "Unable to clear device ibsta = 0x8000 iberr = 0 (EDVR)"};
+  const Entry report{worker, "Call check failed ibsta = 0x2100 iberr = 0 (EDVR)"};
+  const Entry worker_clear{worker, clear_error.line};
+
+  struct Case {
+    const char* name;
+    std::vector<Entry> entries;
+    int commands;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"two commands with worker lines between",
+       {echo, report, answer, clear_error, echo, write_error, worker_clear, read_error,
+        empty_answer},
+       2,
+       true},
+      {"torn error line", {echo, {console, "Unable to read from dev"}, empty_answer}, 1, false},
+      {"torn status",
+       {echo, {console, "Unable to read from device ibsta = 0xc100 iberr = 6 (EA"}, empty_answer},
+       1,
+       false},
+      {"status of another line",
+       {echo,
+        {console, "Unable to read from device ibsta = 0xc100 iberr = 6 (EDVR)"},
+        empty_answer},
+       1,
+       false},
+      {"two lines run together", {{console, "<---CALL:CONN:STAT?--->1"}}, 1, false},
+      {"answer before its echo", {answer, echo}, 1, false},
+      {"read failure before write failure", {echo, read_error, write_error, answer}, 1, false},
+      {"echo of the next command before the answer", {echo, echo, answer, answer}, 2, false},
+      {"answer missing", {echo}, 1, false},
+      {"a command's lines missing", {echo, answer}, 2, false},
+      {"echo from the worker", {{worker, echo.line}, answer}, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(static_cast<bool>(IsConsoleTranscript(c.entries, console, c.commands)), c.accepted);
+  }
+}
 
 class ConcurrencyTest : public testing::SimulatorTest {
  protected:
@@ -79,30 +239,30 @@ TEST_F(ConcurrencyTest, EachCallReportsItsOwnStatusWhileAnotherThreadFails) {
 }
 
 TEST_F(ConcurrencyTest, WorkerAndConsoleShareTheTestSetSession) {
-  // The call check of a test run and the console use the same handle; answers may be taken by
-  // the other thread (as with the real program), but every memo line stays a whole line.
+  // The call check of a test run and the console use the same session; answers may be taken
+  // by the other thread and descriptors taken offline under it (as with the real program),
+  // but every memo line stays whole and each console command's lines stay in order.
   vexa_sim_set_timeout_scale(0.002);  // a stolen answer costs a 20 ms time-out
   std::atomic<bool> stop{false};
   std::thread worker([&] {
     while (!stop) {
       OpenTestSet();
       QueryCallConnected();
-      ReportGpibError("worker");
+      ReportGpibError(kWorkerReport);
     }
   });
+  int recorded_commands = 0;  // the memo is attached for every other command
   for (int i = 0; i < kRounds; ++i) {
-    SendTestSetConsoleCommand("CALL:CONN:STAT?");
+    SendTestSetConsoleCommand(kConsoleQuery);
+    recorded_commands += i % 2 == 0;
     TestSetDevice.SetMemo(i % 2 ? &test_set_memo : nullptr);  // attach and detach meanwhile
   }
   stop = true;
   worker.join();
-  std::vector<std::string> lines = test_set_memo.Lines();
-  EXPECT_FALSE(lines.empty());
-  for (const std::string& line : lines) {
-    EXPECT_TRUE(line.rfind("<---CALL:CONN:STAT?", 0) == 0 || line.rfind("--->", 0) == 0 ||
-                line.rfind("worker ibsta = ", 0) == 0 || line.rfind("Unable to ", 0) == 0)
-        << line;
-  }
+  EXPECT_TRUE(
+      IsConsoleTranscript(test_set_memo.Entries(), std::this_thread::get_id(), recorded_commands));
+  // Every replaced descriptor was released or taken offline; only the last open may remain.
+  EXPECT_LE(vexa_sim_open_descriptors(), 1);
 }
 
 }  // namespace

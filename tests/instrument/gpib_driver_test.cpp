@@ -33,6 +33,7 @@ void ExpectEveryCallFails(long os_error) {
   EXPECT_STREQ(buffer, "unused");
   EXPECT_EQ(gpib::ibonl(16, 0), failure);
   EXPECT_EQ(gpib::LastStatus(), failure);
+  EXPECT_EQ(gpib::ReleaseQuietly(16), failure);
 }
 
 TEST_F(DriverTest, MissingLibraryFailsEveryCallWithTheOsError) {
@@ -90,6 +91,20 @@ TEST_F(DriverTest, UnloadLetsTheNextCallLoadAnotherLibrary) {
   EXPECT_EQ(gpib::LastStatus(), kCompleted);
 }
 
+TEST_F(DriverTest, QuietReleaseFreesTheDescriptorAndLeavesTheProgramWideStatus) {
+  UseDriverLibrary(VEXA_SIM_LIBRARY);
+  vexa_sim_reset();
+  const int ud = gpib::ibdev(0, 14, 0, 13, 1, 0);
+  const Status written = gpib::ibwrt(ud, "*RST", 4);
+  ASSERT_EQ(written, (Status{0x0100, 0, 4}));
+  EXPECT_EQ(gpib::ReleaseQuietly(ud), kCompleted);
+  EXPECT_EQ(vexa_sim_open_descriptors(), 0);
+  EXPECT_EQ(gpib::LastStatus(), written);
+  // Nor does a failed release publish its status.
+  EXPECT_EQ(gpib::ReleaseQuietly(ud), (Status{0x8000, 0, EINVAL}));
+  EXPECT_EQ(gpib::LastStatus(), written);
+}
+
 // One library per way of exposing the status values; the per-thread ones must win over the
 // deliberately stale process-wide copies, and counts beyond 32 bits must survive.
 struct SchemeCase {
@@ -127,6 +142,9 @@ TEST_P(StatusSchemeTest, EveryCallReportsItsOwnStatus) {
   EXPECT_EQ(std::string(reply), "FAKE\n");
   EXPECT_EQ(gpib::LastStatus(), read);
   EXPECT_EQ(gpib::LastStatus().ibcnt(), 5);
+
+  EXPECT_EQ(gpib::ReleaseQuietly(105), kCompleted);
+  EXPECT_EQ(gpib::LastStatus(), read);
 
   EXPECT_EQ(gpib::ibonl(105, 0), kCompleted);
   EXPECT_EQ(gpib::LastStatus(), kCompleted);

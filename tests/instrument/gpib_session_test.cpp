@@ -1,9 +1,13 @@
-// The two sessions against the simulator: the console's memo lines, the open and error-report
-// rules, the call-state query, and what the console does without a driver.
+// The two sessions against the simulator: the console's memo lines and text encoding, the open
+// and error-report rules, the lifetime of descriptors, the call-state query, and what the
+// console does without a driver.
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "instrument/gpib_session.h"
@@ -27,7 +31,7 @@ class SessionTest : public testing::SimulatorTest {};
 struct ConsoleCase {
   const char* name;
   int address;
-  void (*send)(const std::string&);
+  bool (*send)(const std::string&);
   bool test_set;  // which page's memo to read
   const char* idn_line;
 };
@@ -41,24 +45,24 @@ class ConsoleTest : public SessionTest, public ::testing::WithParamInterface<Con
   Lines Memo() const {
     return GetParam().test_set ? test_set_memo.Lines() : dc_source_memo.Lines();
   }
-  void Send(const std::string& text) const { GetParam().send(text); }
+  bool Send(const std::string& text) const { return GetParam().send(text); }
   int address() const { return GetParam().address; }
 };
 
 TEST_P(ConsoleTest, QueryShowsEchoAndAnswerWithoutTerminator) {
-  Send("*IDN?");
+  EXPECT_TRUE(Send("*IDN?"));
   EXPECT_THAT(Memo(), ElementsAre("<---*IDN?", GetParam().idn_line));
   EXPECT_THAT(testing::SimLog(address()), ElementsAre("*IDN?"));
 }
 
 TEST_P(ConsoleTest, CommandIsSentWithoutRead) {
-  Send("*RST");
+  EXPECT_TRUE(Send("*RST"));
   EXPECT_THAT(Memo(), ElementsAre("<---*RST"));
   EXPECT_THAT(testing::SimLog(address()), ElementsAre("*RST"));
 }
 
 TEST_P(ConsoleTest, EmptyTextIsAnEmptyWriteWithoutRead) {
-  Send("");
+  EXPECT_TRUE(Send(""));
   EXPECT_THAT(Memo(), ElementsAre("<---"));
   EXPECT_THAT(testing::SimLog(address()), IsEmpty());
 }
@@ -71,27 +75,27 @@ TEST_P(ConsoleTest, ShortAnswerAfterLongAnswerShowsOnlyTheShortOne) {
 
 TEST_P(ConsoleTest, ReadTimeOutShowsEchoErrorAndEmptyReplyAndTakesTheDeviceOffline) {
   vexa_sim_fail_next_reads(address(), VEXA_SIM_READ_TIMEOUT, 1);
-  Send("*IDN?");
+  EXPECT_FALSE(Send("*IDN?"));
   EXPECT_THAT(Memo(),
               ElementsAre("<---*IDN?", "Unable to read from device ibsta = 0xc100 iberr = 6 (EABO)",
                           "--->"));
   EXPECT_EQ(vexa_sim_open_descriptors(), 0);  // ibonl(handle, 0) after the failure
-  Send("*IDN?");                              // the next command opens anew
+  EXPECT_TRUE(Send("*IDN?"));                 // the next command opens anew
   EXPECT_EQ(Memo().back(), GetParam().idn_line);
 }
 
 TEST_P(ConsoleTest, EmptyAndGarbledRepliesAreShownAsReceived) {
   vexa_sim_fail_next_reads(address(), VEXA_SIM_READ_EMPTY, 1);
-  Send("*IDN?");
+  EXPECT_TRUE(Send("*IDN?"));
   vexa_sim_fail_next_reads(address(), VEXA_SIM_READ_GARBLED, 1);
-  Send("*IDN?");
+  EXPECT_TRUE(Send("*IDN?"));
   EXPECT_THAT(Memo(), ElementsAre("<---*IDN?", "--->", "<---*IDN?", "--->#?~garbled~?#"));
 }
 
 TEST_P(ConsoleTest, CommandAtTheBufferLimitIsSentAndALongerOneRefused) {
   const std::string at_limit = "*RST;" + std::string(1024 - 5, ' ');
-  Send(at_limit);
-  Send(std::string(1500, 'A'));
+  EXPECT_TRUE(Send(at_limit));
+  EXPECT_FALSE(Send(std::string(1500, 'A')));
   EXPECT_THAT(Memo(), ElementsAre("<---" + at_limit,
                                   "Command refused: 1500 characters, the limit is 1024"));
   EXPECT_THAT(testing::SimLog(address()), ElementsAre(at_limit));
@@ -99,8 +103,62 @@ TEST_P(ConsoleTest, CommandAtTheBufferLimitIsSentAndALongerOneRefused) {
 
 TEST_P(ConsoleTest, MissingDriverShowsOnlyTheOpenFailure) {
   testing::UseDriverLibrary("/nonexistent/libgpib-vexa-test.so");
-  Send("*IDN?");
+  EXPECT_FALSE(Send("*IDN?"));
   EXPECT_THAT(Memo(), ElementsAre("Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)"));
+}
+
+TEST_P(ConsoleTest, EachOpenReleasesTheDescriptorItReplaces) {
+  constexpr int kCommands = 500;
+  for (int i = 0; i < kCommands; ++i)
+    ASSERT_TRUE(Send("*CLS")) << i;
+  EXPECT_EQ(vexa_sim_open_descriptors(), 1);
+  EXPECT_EQ(Memo().size(), static_cast<std::size_t>(kCommands));
+}
+
+// The command line's text is UTF-8; the bus carries Latin-1, and the memo shows the bus bytes.
+TEST_P(ConsoleTest, TextGoesOnTheBusAsLatin1AndEchoesTheSameBytes) {
+  EXPECT_TRUE(Send("\xC2\xB5"));  // MICRO SIGN in UTF-8
+  EXPECT_THAT(testing::SimLog(address()), ElementsAre("\xB5"));
+  EXPECT_THAT(Memo(), ElementsAre("<---\xB5"));
+}
+
+TEST_P(ConsoleTest, TextTheBusCannotCarryIsRefusedWithOneLineAndNothingSent) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"Greek capital Omega", "SENS:RES 5\xCE\xA9",
+       "Command refused: character U+03A9 cannot be sent (the bus carries ISO 8859-1 only)"},
+      {"U+0100, just beyond Latin-1", "\xC4\x80",
+       "Command refused: character U+0100 cannot be sent (the bus carries ISO 8859-1 only)"},
+      {"a character beyond U+FFFF", "*IDN?\xF0\x9F\x98\x80",
+       "Command refused: character U+1F600 cannot be sent (the bus carries ISO 8859-1 only)"},
+      {"a Latin-1 byte that is not UTF-8", "3\xB5", "Command refused: the text is not valid UTF-8"},
+      {"an overlong form", "*IDN\xC0\xBF", "Command refused: the text is not valid UTF-8"},
+  };
+  Lines expected;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(Send(c.text));
+    expected.push_back(c.line);
+  }
+  EXPECT_THAT(Memo(), ElementsAreArray(expected));
+  EXPECT_THAT(testing::SimLog(address()), IsEmpty());
+  EXPECT_EQ(vexa_sim_open_descriptors(), 0);  // not even opened
+}
+
+TEST_P(ConsoleTest, TheCommandLimitCountsBusBytes) {
+  std::string micro_signs;  // 1024 characters: 2048 bytes of UTF-8, 1024 on the bus
+  for (int i = 0; i < 1024; ++i)
+    micro_signs += "\xC2\xB5";
+  EXPECT_TRUE(Send(micro_signs));
+  EXPECT_FALSE(Send(micro_signs + "\xC2\xB5"));
+  const std::string on_the_bus(1024, '\xB5');
+  EXPECT_THAT(Memo(), ElementsAre("<---" + on_the_bus,
+                                  "Command refused: 1025 characters, the limit is 1024"));
+  EXPECT_THAT(testing::SimLog(address()), ElementsAre(on_the_bus));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SessionTest, TestSetStillSendsAfterAFailedClear) {
   vexa_sim_fail_next_clear(testing::kTestSetAddress);
-  SendTestSetConsoleCommand("*IDN?");
+  EXPECT_FALSE(SendTestSetConsoleCommand("*IDN?"));
   // The clear's report took the device offline, so the write and the read fail on it too.
   EXPECT_THAT(test_set_memo.Lines(),
               ElementsAre("Unable to clear device ibsta = 0x8100 iberr = 14 (EBUS)", "<---*IDN?",
@@ -124,7 +182,7 @@ TEST_F(SessionTest, TestSetStillSendsAfterAFailedClear) {
 
 TEST_F(SessionTest, DcSourceStopsAfterAFailedClear) {
   vexa_sim_fail_next_clear(testing::kDcSourceAddress);
-  SendDcSourceConsoleCommand("*IDN?");
+  EXPECT_FALSE(SendDcSourceConsoleCommand("*IDN?"));
   EXPECT_THAT(dc_source_memo.Lines(),
               ElementsAre("Unable to clear device ibsta = 0x8100 iberr = 14 (EBUS)"));
   EXPECT_THAT(testing::SimLog(testing::kDcSourceAddress), IsEmpty());
@@ -135,7 +193,7 @@ TEST_F(SessionTest, FailedOpenLeavesHandleMinusOneAndLaterReportsSilent) {
   GpibSession invalid(31, 0, AfterFailedClear::kContinue);  // no GPIB address 31
   testing::MemoRecorder memo;
   invalid.SetMemo(&memo);
-  invalid.SendConsoleCommand("*IDN?");
+  EXPECT_FALSE(invalid.SendConsoleCommand("*IDN?"));
   EXPECT_EQ(invalid.handle(), -1);
   invalid.ReportError("Unable to write to device");
   EXPECT_THAT(memo.Lines(), ElementsAre("Unable to open device ibsta = 0x8100 iberr = 4 (EARG)"));
@@ -157,12 +215,62 @@ TEST_F(SessionTest, ErrorReportNeedsAnOpenHandleAndKeepsIt) {
   EXPECT_TRUE(gpib::ibwrt(handle, "*RST", 4).Failed());  // offline until the next open
 }
 
+TEST_F(SessionTest, DescriptorTakenOfflineByAReportIsNeverTakenOfflineAgain) {
+  OpenTestSet();
+  ReportGpibError("Call check failed");  // takes the test set's descriptor offline
+  ASSERT_EQ(OpenDcSource(), 0);          // and the driver hands its number to the DC source
+  const int reused = DcSourceDevice.handle();
+  ASSERT_EQ(TestSetDevice.handle(), reused);
+
+  ReportGpibError("Call check failed again");  // on the same test-set handle
+  OpenTestSet();                               // replaces the test set's old descriptor
+  EXPECT_EQ(vexa_sim_open_descriptors(), 2);   // the DC source's and the test set's new one
+  EXPECT_FALSE(gpib::ibwrt(reused, "*RST", 4).Failed());
+  EXPECT_THAT(testing::SimLog(testing::kDcSourceAddress), ElementsAre("*RST"));
+  EXPECT_THAT(test_set_memo.Lines(),
+              ElementsAre("Call check failed ibsta = 0x100 iberr = 0 (EDVR)",
+                          "Call check failed again ibsta = 0x100 iberr = 0 (EDVR)"));
+}
+
+TEST_F(SessionTest, OpenOnAnotherThreadLeavesASlowQueryItsDescriptorUntilItEnds) {
+  vexa_sim_set_latency_ms(150);  // for each clear, write and read
+  std::atomic<bool> succeeded{false};
+  std::thread console([&succeeded] { succeeded = SendTestSetConsoleCommand("*IDN?"); });
+  // Once the console has its descriptor (it is then clearing the device, and its write and
+  // read follow), open the same session here: its clear ends before the console writes.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (vexa_sim_open_descriptors() == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  OpenTestSet();
+  EXPECT_EQ(vexa_sim_open_descriptors(), 2);  // the console still uses the replaced one
+  console.join();
+
+  EXPECT_TRUE(succeeded);
+  EXPECT_THAT(test_set_memo.Lines(), ElementsAre("<---*IDN?", kTestSetIdn));
+  EXPECT_EQ(vexa_sim_open_descriptors(), 1);  // released when the console was done
+  // The release did not publish its status: the program-wide values are the console's read.
+  const long answer_bytes = static_cast<long>(std::strlen(kTestSetIdn) - 4 + 1);
+  EXPECT_EQ(gpib::LastStatus(), (gpib::Status{0x2100, 0, answer_bytes}));
+  EXPECT_EQ(QueryCallConnected(), 1);  // on the descriptor of the second open
+}
+
+TEST_F(SessionTest, DetachMemoLeavesAMemoAttachedLaterInPlace) {
+  testing::MemoRecorder later;
+  TestSetDevice.SetMemo(&later);             // another page attached its memo since
+  TestSetDevice.DetachMemo(&test_set_memo);  // the first page goes away
+  TestSetDevice.AppendLine("still shown");
+  TestSetDevice.DetachMemo(&later);
+  TestSetDevice.AppendLine("dropped");
+  EXPECT_THAT(later.Lines(), ElementsAre("still shown"));
+  EXPECT_THAT(test_set_memo.Lines(), IsEmpty());
+}
+
 TEST_F(SessionTest, AbsentDeviceOpensButItsWriteFindsNoListener) {
   GpibSession absent(9, -1, AfterFailedClear::kStop);
   testing::MemoRecorder memo;
   absent.SetMemo(&memo);
   EXPECT_EQ(absent.Open(), 0);
-  absent.SendConsoleCommand("*RST");
+  EXPECT_FALSE(absent.SendConsoleCommand("*RST"));
   EXPECT_THAT(memo.Lines(),
               ElementsAre("<---*RST", "Unable to write to device ibsta = 0x8100 iberr = 2 (ENOL)"));
   absent.SetMemo(nullptr);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "instrument/gpib_driver.h"
@@ -25,24 +26,38 @@ inline void UseDriverLibrary(const char* library) {
   gpib::UnloadDriverForTesting();
 }
 
+// Records memo lines, and for each the thread that appended it (the thread that ran the
+// operation writing it).
 class MemoRecorder : public MemoSink {
  public:
+  struct Entry {
+    std::thread::id thread;
+    std::string line;
+  };
+
   void AppendLine(const std::string& line) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    lines_.push_back(line);
+    entries_.push_back({std::this_thread::get_id(), line});
   }
   std::vector<std::string> Lines() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return lines_;
+    std::vector<std::string> lines;
+    for (const Entry& entry : entries_)
+      lines.push_back(entry.line);
+    return lines;
+  }
+  std::vector<Entry> Entries() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_;
   }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
-    lines_.clear();
+    entries_.clear();
   }
 
  private:
   mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
+  std::vector<Entry> entries_;
 };
 
 // The messages the simulated instrument at `address` received, in order.

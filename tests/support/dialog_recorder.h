@@ -1,10 +1,12 @@
-// Records the program's message boxes instead of showing them.
+// Records the program's message boxes instead of showing them: the kind of box (an error box
+// from the error guard, or a plain message box) and its text.
 #pragma once
 
 #include <QString>
-#include <QStringList>
+#include <ostream>
+#include <vector>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace vexa::testing {
 
@@ -13,6 +15,20 @@ struct RecordedBox {
   QString text;
   bool operator==(const RecordedBox&) const = default;
 };
+using Boxes = std::vector<RecordedBox>;
+
+// The boxes a test expects.
+inline RecordedBox ErrorBox(const QString& text) {
+  return {RecordedBox::kError, text};
+}
+inline RecordedBox MessageBox(const QString& text) {
+  return {RecordedBox::kMessage, text};
+}
+
+inline void PrintTo(const RecordedBox& box, std::ostream* out) {
+  *out << (box.kind == RecordedBox::kError ? "error box \"" : "message box \"")
+       << box.text.toStdString() << '"';
+}
 
 class DialogRecorder : public Dialogs {
  public:
@@ -28,10 +44,10 @@ class DialogRecorder : public Dialogs {
     boxes.push_back({RecordedBox::kMessage, message});
   }
 
-  // The texts shown so far, and forget them.
-  QStringList Take();
+  // The boxes shown so far, and forget them.
+  Boxes Take() { return std::exchange(boxes, {}); }
 
-  std::vector<RecordedBox> boxes;
+  Boxes boxes;
 };
 
 }  // namespace vexa::testing

@@ -1,4 +1,6 @@
 // A label that reports clicks and double clicks (captions with a hand cursor, pictures).
+// A double click is one click (its first release) and one double click: the release that
+// ends the double click is no second click.
 #pragma once
 
 #include <QLabel>
@@ -18,6 +20,9 @@ class ClickableLabel : public QLabel {
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  bool ending_double_click_ = false;  // the next release ends a double click
 };
 
 }  // namespace vexa

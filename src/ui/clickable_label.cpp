@@ -1,6 +1,7 @@
-#include "app/clickable_label.h"
+#include "ui/clickable_label.h"
 
 #include <QMouseEvent>
+#include <utility>
 
 namespace vexa {
 
@@ -10,6 +11,8 @@ ClickableLabel::ClickableLabel(QWidget* parent) : QLabel(parent) {
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
+  if (std::exchange(ending_double_click_, false))
+    return;
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
     emit clicked();
   }
@@ -17,8 +20,10 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 void ClickableLabel::mouseDoubleClickEvent(QMouseEvent* event) {
   QLabel::mouseDoubleClickEvent(event);
-  if (event->button() == Qt::LeftButton)
+  if (event->button() == Qt::LeftButton) {
+    ending_double_click_ = true;
     emit doubleClicked();
+  }
 }
 
 }  // namespace vexa

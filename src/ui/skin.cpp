@@ -1,4 +1,4 @@
-#include "app/skin.h"
+#include "ui/skin.h"
 
 #include <QApplication>
 #include <QLinearGradient>
@@ -19,7 +19,20 @@ const QColor kHighlight(0x1F, 0x4E, 0x8C);
 
 }  // namespace
 
-GoodSkinStyle::GoodSkinStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {
+PlainStyle::PlainStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {
+  setObjectName(QStringLiteral("Plain"));
+}
+
+QRect PlainStyle::subElementRect(SubElement element, const QStyleOption* option,
+                                 const QWidget* widget) const {
+  if (element == SE_TabWidgetTabContents) {
+    const QRect pane = QProxyStyle::subElementRect(SE_TabWidgetTabPane, option, widget);
+    return pane.adjusted(kSheetInset, kSheetInset, -kSheetInset, -kSheetInset);
+  }
+  return QProxyStyle::subElementRect(element, option, widget);
+}
+
+GoodSkinStyle::GoodSkinStyle() {
   setObjectName(SkinData::kSkinName);
 }
 
@@ -94,8 +107,7 @@ void SkinData::SetActive(bool active) {
   if (active == active_)
     return;
   active_ = active;
-  QStyle* style = active ? static_cast<QStyle*>(new GoodSkinStyle)
-                         : QStyleFactory::create(QStringLiteral("Fusion"));
+  QStyle* style = active ? new GoodSkinStyle : new PlainStyle;
   QApplication::setStyle(style);  // the application takes ownership
   QApplication::setPalette(style->standardPalette());
 }

@@ -1,9 +1,9 @@
-#include "app/guard.h"
+#include "ui/guard.h"
 
 #include <exception>
 
-#include "app/dialogs.h"
 #include "core/errors.h"
+#include "ui/dialogs.h"
 
 namespace vexa {
 

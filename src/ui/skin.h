@@ -7,8 +7,22 @@
 
 namespace vexa {
 
-// Fusion underneath, with the skin's palette, gradient buttons and tabs.
-class GoodSkinStyle : public QProxyStyle {
+// The standard look (Fusion) with the page control's geometry of the design: a sheet sits
+// 4 pixels inside the tab pane on every side, so at the design client width of 602 each
+// sheet is 594 wide and the layout rules written against the sheets give the design places.
+class PlainStyle : public QProxyStyle {
+  Q_OBJECT
+
+ public:
+  PlainStyle();
+  static constexpr int kSheetInset = 4;  // pixels between the tab pane's edge and a sheet
+
+  QRect subElementRect(SubElement element, const QStyleOption* option,
+                       const QWidget* widget = nullptr) const override;
+};
+
+// The skin: the plain look's geometry with the skin's palette, gradient buttons and tabs.
+class GoodSkinStyle : public PlainStyle {
   Q_OBJECT
 
  public:

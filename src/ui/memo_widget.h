@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/gpib_session.h"
+#include "core/memo_sink.h"
 
 namespace vexa {
 

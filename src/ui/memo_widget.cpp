@@ -1,4 +1,4 @@
-#include "instrument/memo_widget.h"
+#include "ui/memo_widget.h"
 
 #include <QMetaObject>
 #include <QScrollBar>

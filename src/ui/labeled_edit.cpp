@@ -1,4 +1,4 @@
-#include "app/labeled_edit.h"
+#include "ui/labeled_edit.h"
 
 namespace vexa {
 
