@@ -6,7 +6,9 @@
 #include <QTest>
 #include <QTextBlock>
 #include <cstdlib>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "app/main_window.h"
 #include "instrument/dcsource_page.h"
@@ -95,28 +97,115 @@ TEST_F(InstrumentPagesTest, TheRunLogHasTheFocusWhenTheWindowOpens) {
 }
 
 TEST_F(InstrumentPagesTest, MaximisingWidensTheMemosAndKeepsTheRightColumnsDistance) {
-  form.showMaximized();
+  const auto right_column = [&]() -> std::vector<QWidget*> {
+    return {testset->Edit28,         testset->Btpl,           testset->Bstart,
+            testset->Bstop,          testset->Label77,        dcsource->Edit29,
+            dcsource->LabeledEdit14, dcsource->LabeledEdit16, dcsource->ComboBox12,
+            dcsource->CheckBox2,     dcsource->CheckBox3,     dcsource->Label75,
+            dcsource->Label76,       dcsource->Button10,      dcsource->Button1};
+  };
+  // Each rule, against the sheet as measured: memo width W - 153, right column W - 146,
+  // second column W - 82; the memo and the note under it fill the sheet's height.
+  const auto check_rules = [&](int sheet, int sheet_height) {
+    SCOPED_TRACE(sheet);
+    EXPECT_EQ(testset->Memo4->width(), sheet - 153);
+    EXPECT_EQ(dcsource->Memo5->width(), sheet - 153);
+    EXPECT_EQ(testset->DriverNote->width(), sheet - 153);
+    EXPECT_EQ(testset->DriverNote->geometry().bottom(), sheet_height - 1);
+    EXPECT_GT(testset->DriverNote->y(), testset->Memo4->geometry().bottom());
+    for (QWidget* control : right_column())
+      EXPECT_EQ(control->x(), sheet - 146) << control->objectName().toStdString();
+    EXPECT_EQ(dcsource->LabeledEdit15->x(), sheet - 82);
+    EXPECT_EQ(dcsource->LabeledEdit17->x(), sheet - 82);
+    EXPECT_EQ(dcsource->LabeledEdit17->EditLabel()->x(), sheet - 82);  // the caption follows
+  };
+  form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  ASSERT_TRUE(testing::WaitFor([&] { return form.width() > 602; }));
-  const int sheet = form.width() - 8;
-  EXPECT_EQ(testset->Memo4->width(), sheet - 153);
-  EXPECT_EQ(dcsource->Memo5->width(), sheet - 153);
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           testset->Edit28, testset->Btpl, testset->Bstart, testset->Bstop, testset->Label77,
-           dcsource->Edit29, dcsource->LabeledEdit14, dcsource->LabeledEdit16, dcsource->ComboBox12,
-           dcsource->CheckBox2, dcsource->CheckBox3, dcsource->Label75, dcsource->Label76,
-           dcsource->Button10, dcsource->Button1}) {
-    EXPECT_EQ(control->x(), sheet - 146) << control->objectName().toStdString();
-  }
-  EXPECT_EQ(dcsource->LabeledEdit15->x(), sheet - 82);
-  EXPECT_EQ(dcsource->LabeledEdit17->x(), sheet - 82);
-  EXPECT_EQ(dcsource->LabeledEdit17->EditLabel()->x(), sheet - 82);  // the caption follows
-  form.showNormal();
-  ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
-      << QDebug::toString(form.size()).toStdString();
+  ASSERT_EQ(testset->width(), 594);  // the design sheet: the rules give the design places
+  check_rules(testset->width(), testset->height());
   EXPECT_EQ(testset->Memo4->width(), 441);
   EXPECT_EQ(testset->Edit28->x(), 448);
   EXPECT_EQ(dcsource->LabeledEdit15->x(), 512);
+
+  form.showMaximized();
+  ASSERT_TRUE(testing::WaitFor([&] { return form.width() > 602; }));
+  ASSERT_TRUE(testing::WaitFor([&] { return testset->width() > 594; }));
+  check_rules(testset->width(), testset->height());  // the 66319 sheet is hidden: it follows too
+  form.PageControl1->setCurrentWidget(dcsource);
+  EXPECT_EQ(dcsource->size(), testset->size());
+  form.showNormal();
+  ASSERT_TRUE(testing::WaitFor([&] { return form.size() == QSize(602, 384); }))
+      << QDebug::toString(form.size()).toStdString();
+  ASSERT_TRUE(testing::WaitFor([&] { return dcsource->width() == 594; }));
+  check_rules(594, dcsource->height());
+}
+
+TEST_F(InstrumentPagesTest, TheDriverNoteLeavesOutWholeFoldersAndShowsMoreWhenWidened) {
+  const QString note =
+      "GPIB driver: VEXA instrument simulator (/work/vexa-checkout/build-release/src/sim/"
+      "libvexa-gpib-sim.so) - no real instruments";
+  ElidedPathLabel* label = testset->DriverNote;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  label->SetFullText(note);
+  const auto folders_shown = [&] {
+    const QString shown = label->text();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
+    const qsizetype open = shown.indexOf('('), close = shown.indexOf(')');
+    EXPECT_EQ(shown.left(open), note.left(note.indexOf('(')));  // only the path is shortened
+    EXPECT_EQ(shown.mid(close), note.mid(note.indexOf(')')));
+    int whole = 0;
+    for (const QString& part : shown.mid(open + 1, close - open - 1).split('/')) {
+      if (part == QString::fromUtf8("\u2026"))
+        continue;
+      EXPECT_TRUE(note.contains("/" + part + "/") || note.contains("/" + part + ")") ||
+                  part.isEmpty())
+          << part.toStdString();
+      ++whole;
+    }
+    return whole;
+  };
+  const int at_design = folders_shown();
+  EXPECT_TRUE(label->text().contains(QString::fromUtf8("\u2026"))) << label->text().toStdString();
+  EXPECT_TRUE(label->text().contains("libvexa-gpib-sim.so)"));  // the file name stays whole
+  EXPECT_EQ(label->toolTip(), note);
+
+  form.showMaximized();
+  ASSERT_TRUE(testing::WaitFor([&] { return label->width() > 441; }));
+  ASSERT_TRUE(testing::WaitFor([&] { return label->text() == note; }))
+      << label->text().toStdString();
+  form.showNormal();
+  ASSERT_TRUE(testing::WaitFor([&] { return label->width() == 441; }));
+  EXPECT_EQ(folders_shown(), at_design);
+}
+
+TEST_F(InstrumentPagesTest, TypedLatin1IsSentAndShownAsTheSameByteAndOtherLettersRefused) {
+  Enter(testset->Edit28, QString::fromUtf8("DISP:TEXT 'Ω'"));
+  Enter(testset->Edit28, QString::fromUtf8("DISP:TEXT '5 µA'"));
+  EXPECT_EQ(MemoLines(testset->Memo4),
+            (QStringList{"Command refused: character U+03A9 cannot be sent (the bus carries "
+                         "ISO 8859-1 only)",
+                         QString::fromUtf8("<---DISP:TEXT '5 µA'")}));
+  char sent[64] = {};
+  ASSERT_EQ(vexa_sim_log_count(14), 1);
+  vexa_sim_log_entry(14, 0, sent, sizeof sent);
+  EXPECT_EQ(std::string(sent),
+            "DISP:TEXT '5 \xB5"
+            "A'");  // one byte for the micro sign
+}
+
+TEST(InstrumentPagesTwoWindows, ClosingOneWindowLeavesTheOtherWindowsMemosAttached) {
+  testing::DialogRecorder dialogs;
+  UseDriver(VEXA_SIM_PATH);
+  auto first = std::make_unique<TForm1>();
+  TForm1 second;  // the pages of the newest window receive the sessions' lines
+  first.reset();
+  second.TabSheet13->Edit28->setText("*IDN?");
+  QTest::keyClick(second.TabSheet13->Edit28, Qt::Key_Return);
+  second.TabSheet14->Edit29->setText("*RST");
+  QTest::keyClick(second.TabSheet14->Edit29, Qt::Key_Return);
+  EXPECT_EQ(MemoLines(second.TabSheet13->Memo4).value(0), "<---*IDN?");
+  EXPECT_EQ(MemoLines(second.TabSheet14->Memo5), QStringList{"<---*RST"});
 }
 
 TEST_F(InstrumentPagesTest, TestSetConsoleEchoesCommandsAndAnswers) {

@@ -2,13 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <clocale>
+
+#include "ui/application_setup.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
+  vexa::SetUpApplication();  // the program's font and number settings
   return RUN_ALL_TESTS();
 }
