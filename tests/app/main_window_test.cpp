@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/clock.h"
+#include "core/convert.h"
 #include "gsm/arfcn_page.h"
 #include "instrument/testset_page.h"
 #include "support/dialog_recorder.h"
@@ -185,6 +186,15 @@ TEST(ClockText, ShortDateBlankLongTimeAndNoTimeAtMidnight) {
   EXPECT_EQ(ClockText(QDateTime(day, QTime(0, 0, 1)), c), date + " 00:00:01");
   const QLocale us(QLocale::English, QLocale::UnitedStates);
   EXPECT_EQ(ClockText(QDateTime(day, QTime(14, 5, 9)), us), "12/9/26 2:05:09 PM");
+}
+
+TEST(RegionalSeparator, ALocaleWhoseSeparatorIsNotOneCharacterGetsThePoint) {
+  for (const QLocale& locale :
+       {QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Persian, QLocale::Iran)}) {
+    const char separator = DecimalSeparatorFor(locale.decimalPoint().toStdString());
+    EXPECT_EQ(separator, '.') << locale.name().toStdString();
+  }
+  EXPECT_EQ(DecimalSeparatorFor(QLocale(QLocale::German).decimalPoint().toStdString()), ',');
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "core/convert.h"
+#include "core/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,21 @@ TEST(MessageWithFullStop, AppendsOnlyAfterCharactersThatSortAfterTheStop) {
   EXPECT_EQ(MessageWithFullStop("what?!"), "what?!");     // '!' sorts before '.'
   EXPECT_EQ(MessageWithFullStop("value 0"), "value 0.");  // '0' sorts after '.'
   EXPECT_EQ(MessageWithFullStop(""), "");
+}
+
+TEST(DecimalSeparatorFor, OneAsciiCharacterOrThePoint) {
+  const std::pair<std::string, char> cases[] = {
+      {".", '.'}, {",", ','},  {"\xd9\xab", '.'},  // U+066B, Arabic, two bytes in UTF-8
+      {"", '.'},  {",.", '.'}, {"\xc2\xb7", '.'},  // U+00B7 middle dot
+      {"5", '.'}, {"-", '.'},  {"e", '.'},        {"'", '\''}};
+  for (const auto& [text, separator] : cases) {
+    EXPECT_EQ(DecimalSeparatorFor(text), separator) << text;
+  }
+  // The separator chosen for the Arabic locale formats and reads back a fraction.
+  SetDecimalSeparator(DecimalSeparatorFor("\xd9\xab"));
+  EXPECT_EQ(FormatNumber(902.4), "902.4");
+  EXPECT_EQ(TextToFloat(FormatNumber(902.4)), 902.4);
+  SetDecimalSeparator('.');
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include "core/number_text.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
+
+#include <clocale>
+#include <cstdio>
+#include <string>
 
 #include "core/convert.h"
 #include "core/text_format.h"
@@ -42,10 +47,38 @@ TEST(FormatNumber, UsesTheRegionalDecimalSeparator) {
   SetDecimalSeparator('.');
 }
 
-TEST(Format, PrintfStyleLinesIgnoreTheRegionalSeparator) {
-  SetDecimalSeparator(',');
+// Sets a comma locale for the process and this thread while it lives.
+class CommaLocale {
+ public:
+  CommaLocale() {
+    previous_global_ = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    locale_ = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(0));
+    if (locale_)
+      previous_thread_ = uselocale(locale_);
+  }
+  ~CommaLocale() {
+    if (locale_) {
+      uselocale(previous_thread_);
+      freelocale(locale_);
+    }
+    std::setlocale(LC_NUMERIC, previous_global_.c_str());
+  }
+  bool Active() const { return locale_ != static_cast<locale_t>(0); }
+
+ private:
+  std::string previous_global_;
+  locale_t locale_;
+  locale_t previous_thread_{};
+};
+
+TEST(Format, PrintfStyleLinesKeepThePointInACommaLocale) {
+  const CommaLocale comma;
+  ASSERT_TRUE(comma.Active()) << "de_DE.UTF-8 is missing (the locales-all package)";
+  char plain[32];
+  std::snprintf(plain, sizeof plain, "%.1f", 2.5);
+  ASSERT_STREQ(plain, "2,5");  // the locale is in force: unguarded printf writes a comma
   EXPECT_EQ(Format("%f|%d|%02d|%.2f|%s", 1.5, -3, 7, 2.345, "x"), "1.500000|-3|07|2.35|x");
-  SetDecimalSeparator('.');
   EXPECT_EQ(Format("%s", ""), "");
   const std::string long_text(5000, 'a');
   EXPECT_EQ(Format("<%s>", long_text.c_str()).size(), 5002u);
