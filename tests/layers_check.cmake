@@ -1,0 +1,68 @@
+# Keeps the source folders in their layers (run by ctest as "layers"):
+#   core/           Qt-free helpers                        -> core/
+#   ui/             Qt building blocks of every page       -> core/, ui/
+#   a page folder   computations, form models and the page -> core/, ui/, its own folder
+#   sim/            the simulator library                  -> sim/, instrument/gpib_status.h
+#   cli/            vexa-cli                               -> anything Qt-free (no ui/, app/
+#                                                             or *_page.h)
+#   app/            main(), main window, About, clock      -> anything
+# No page folder includes another page folder: pages meet only in the main window.
+# Usage: cmake -DSOURCE_DIR=<repo>/src -P layers_check.cmake
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+
+file(GLOB folders RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
+set(violations "")
+foreach(folder IN LISTS folders)
+  if(NOT IS_DIRECTORY ${SOURCE_DIR}/${folder})
+    continue()
+  endif()
+  file(GLOB_RECURSE files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp
+       ${SOURCE_DIR}/${folder}/*.c)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"]+\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([^\"]+)\".*" "\\1" included "${line}")
+      string(REGEX MATCH "^[^/]+" target "${included}")
+      if(NOT included MATCHES "/")
+        continue()  # a file of the same folder, named without its folder
+      endif()
+      set(allowed FALSE)
+      if(folder STREQUAL "app")
+        set(allowed TRUE)
+      elseif(folder STREQUAL "core")
+        if(target STREQUAL "core")
+          set(allowed TRUE)
+        endif()
+      elseif(folder STREQUAL "ui")
+        if(target STREQUAL "core" OR target STREQUAL "ui")
+          set(allowed TRUE)
+        endif()
+      elseif(folder STREQUAL "sim")
+        if(target STREQUAL "sim" OR included STREQUAL "instrument/gpib_status.h")
+          set(allowed TRUE)
+        endif()
+      elseif(folder STREQUAL "cli")
+        if(NOT target STREQUAL "ui" AND NOT target STREQUAL "app"
+           AND NOT included MATCHES "_page\\.h$")
+          set(allowed TRUE)
+        endif()
+      else()  # a page folder
+        if(target STREQUAL "core" OR target STREQUAL "ui" OR target STREQUAL folder)
+          set(allowed TRUE)
+        endif()
+      endif()
+      if(NOT allowed)
+        file(RELATIVE_PATH shown ${SOURCE_DIR} ${file})
+        list(APPEND violations "${shown} includes ${included}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "Includes across the layers:\n  ${text}")
+endif()
+message(STATUS "layers: every include stays in its layer")
