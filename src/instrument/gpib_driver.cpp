@@ -315,6 +315,12 @@ Status ibonl(int ud, int online) {
   return Online(ud, online, Visibility::kPublished);
 }
 
+Status RefusedCall() {
+  const Status failure = DriverFailure(EBADF);
+  Publish(failure);
+  return failure;
+}
+
 Status ReleaseQuietly(int ud) {
   return Online(ud, 0, Visibility::kQuiet);
 }

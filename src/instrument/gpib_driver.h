@@ -7,9 +7,9 @@
 //
 // Every call returns the status of that very call, read on the calling thread right after it,
 // and (all but ReleaseQuietly) also copies it into the program-wide status (LastStatus()),
-// which all sessions and threads share. When no library could be loaded, or the library lacks the
-// entry point or a way to read the status values, the call does nothing and reports ERR with iberr
-// EDVR and ibcntl set to the operating-system error code; ibdev then returns -1.
+// which all sessions and threads share. When no library could be loaded, or the library lacks
+// the entry point or a way to read the status values, the call does nothing and reports ERR
+// with iberr EDVR and ibcntl set to the operating-system error code; ibdev then returns -1.
 #pragma once
 
 #include <string>
@@ -33,7 +33,14 @@ Status ibonl(int ud, int online);
 // with the other calls like them when the library keeps only process-wide status values.
 Status ReleaseQuietly(int ud);
 
-// The program-wide ibsta, iberr and ibcntl: the status of the last call made by any thread.
+// The failure of a call that is not made because its descriptor is no longer (or not yet)
+// the caller's: ERR, EDVR and EBADF, published like a call's status. A session answers so
+// for a descriptor that an error report took offline, whose number the driver may already
+// have handed to another device, and for the test set's handle before its first open.
+Status RefusedCall();
+
+// The program-wide ibsta, iberr and ibcntl: the status of the last call made by any thread
+// (quiet releases aside).
 Status LastStatus();
 
 // One line for the instrument pages naming the driver in use, for example

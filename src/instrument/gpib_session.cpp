@@ -55,6 +55,7 @@ class DescriptorLease {
   }
 
   int ud() const { return ud_; }
+  bool Offline() const { return offline_.load(); }
 
   // Marks the descriptor as offline; true for the first caller only, who then takes it
   // offline with the driver. Once that happened the driver may give the number to a new open,
@@ -78,8 +79,10 @@ GpibSession::~GpibSession() {
 GpibSession::Lease GpibSession::CurrentLease() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!lease_) {
-    // The handle before the first open (0 or -1) is nobody's descriptor to release.
+    // The handle before the first open (0 or -1) is nobody's descriptor: it is never released
+    // and never reaches the driver (0 would be the board itself on a Linux GPIB driver).
     lease_ = std::make_shared<DescriptorLease>(initial_handle_, false);
+    lease_->TakeOffline();
   }
   return lease_;
 }
@@ -144,6 +147,14 @@ void GpibSession::ReportError(const std::string& text) {
   ReportErrorOn(*lease, text, status);
 }
 
+gpib::Status GpibSession::Write(DescriptorLease& lease, const void* buffer, long count) {
+  return lease.Offline() ? gpib::RefusedCall() : gpib::ibwrt(lease.ud(), buffer, count);
+}
+
+gpib::Status GpibSession::Read(DescriptorLease& lease, void* buffer, long count) {
+  return lease.Offline() ? gpib::RefusedCall() : gpib::ibrd(lease.ud(), buffer, count);
+}
+
 GpibSession::Lease GpibSession::OpenDevice(bool& opened) {
   gpib::Status status;
   const int ud = gpib::ibdev(kBoard, address_, kNoSecondaryAddress, gpib::kTimeout10s,
@@ -187,7 +198,7 @@ bool GpibSession::SendConsoleCommand(const std::string& bytes) {
     return false;
 
   bool succeeded = opened;
-  const gpib::Status written = gpib::ibwrt(ud, bytes.data(), static_cast<long>(bytes.size()));
+  const gpib::Status written = Write(*lease, bytes.data(), static_cast<long>(bytes.size()));
   AppendLine(Format("<---%s", bytes.c_str()));
   if (written.Failed()) {
     ReportErrorOn(*lease, "Unable to write to device", written);
@@ -198,7 +209,7 @@ bool GpibSession::SendConsoleCommand(const std::string& bytes) {
 
   // One byte more than the read may fill, so the reply is always terminated.
   char reply[kReplySize + 1] = {};
-  const gpib::Status read = gpib::ibrd(ud, reply, kReplySize);
+  const gpib::Status read = Read(*lease, reply, kReplySize);
   if (read.Failed()) {
     ReportErrorOn(*lease, "Unable to read from device", read);
     succeeded = false;
@@ -233,12 +244,11 @@ int GpibSession::QueryCallConnected() {
   static constexpr char kQuery[] = "CALL:CONN:STAT?";
   static constexpr long kAnswerSize = 20;
   const Lease lease = CurrentLease();
-  const int ud = lease->ud();
   // "0" and zeros, so that a failed read counts as no call; one spare byte keeps the text
   // terminated even when all 20 bytes arrive.
   char answer[kAnswerSize + 1] = "0";
-  gpib::ibwrt(ud, kQuery, static_cast<long>(sizeof kQuery - 1));
-  gpib::ibrd(ud, answer, kAnswerSize);
+  Write(*lease, kQuery, static_cast<long>(sizeof kQuery - 1));
+  Read(*lease, answer, kAnswerSize);
   const long value = std::strtol(answer, nullptr, 10);
   return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
 }

@@ -118,6 +118,11 @@ class GpibSession {
   // failed.
   Lease OpenDevice(bool& opened);
   void ReportErrorOn(DescriptorLease& lease, const std::string& text, const gpib::Status& status);
+  // ibwrt and ibrd on the lease's descriptor; a descriptor taken offline (or the test set's
+  // handle before its first open) is never handed to the driver: the call fails as on a
+  // released descriptor (RefusedCall), and no other device can receive it.
+  static gpib::Status Write(DescriptorLease& lease, const void* buffer, long count);
+  static gpib::Status Read(DescriptorLease& lease, void* buffer, long count);
 
   const int address_;
   const int initial_handle_;

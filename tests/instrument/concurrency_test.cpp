@@ -32,7 +32,7 @@ enum class LineKind {
 };
 
 constexpr const char* kConsoleQuery = "CALL:CONN:STAT?";
-constexpr const char* kWorkerReport = "Call check failed";
+constexpr const char* kWorkerReportText = "Call check failed";
 
 // What a line is when it is exactly one whole line of those kinds; nothing for a torn line,
 // two lines run together, or a status part whose mnemonic is not the one of its iberr.
@@ -51,7 +51,7 @@ std::optional<LineKind> Classify(const std::string& line) {
   if (match[4].str() != IberrMnemonic(std::stoi(match[3].str())))
     return std::nullopt;
   const std::string text = match[1].str();
-  if (text == kWorkerReport)
+  if (text == kWorkerReportText)
     return LineKind::kWorkerReport;  // the program-wide status, which may be a success
   if ((std::stoi(match[2].str(), nullptr, 16) & gpib::kErr) == 0)
     return std::nullopt;  // a bus failure's own status always has ERR
@@ -248,7 +248,7 @@ TEST_F(ConcurrencyTest, WorkerAndConsoleShareTheTestSetSession) {
     while (!stop) {
       OpenTestSet();
       QueryCallConnected();
-      ReportGpibError(kWorkerReport);
+      ReportGpibError(kWorkerReportText);
     }
   });
   int recorded_commands = 0;  // the memo is attached for every other command

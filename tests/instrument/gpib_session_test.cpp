@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -230,6 +231,30 @@ TEST_F(SessionTest, DescriptorTakenOfflineByAReportIsNeverTakenOfflineAgain) {
   EXPECT_THAT(test_set_memo.Lines(),
               ElementsAre("Call check failed ibsta = 0x100 iberr = 0 (EDVR)",
                           "Call check failed again ibsta = 0x100 iberr = 0 (EDVR)"));
+}
+
+TEST_F(SessionTest, ADescriptorTakenOfflineNeverCarriesTheSessionsCommandsToAnotherDevice) {
+  OpenTestSet();
+  ReportGpibError("Call check failed");  // takes the test set's descriptor offline
+  ASSERT_EQ(OpenDcSource(), 0);          // the driver hands its number to the DC source
+  ASSERT_EQ(TestSetDevice.handle(), DcSourceDevice.handle());
+
+  // The test set's operations on its old number fail as on a released descriptor; the DC
+  // source, which holds that number now, never hears them.
+  EXPECT_EQ(QueryCallConnected(), 0);
+  EXPECT_EQ(gpib::LastStatus(), (gpib::Status{0x8000, 0, EBADF}));
+  EXPECT_THAT(testing::SimLog(testing::kDcSourceAddress), IsEmpty());
+  EXPECT_THAT(testing::SimLog(testing::kTestSetAddress), IsEmpty());
+}
+
+TEST_F(SessionTest, TheTestSetsHandleBeforeItsFirstOpenNeverReachesTheDriver) {
+  // Handle 0 would address the GPIB board itself on a Linux driver.
+  EXPECT_EQ(TestSetDevice.handle(), 0);
+  EXPECT_EQ(QueryCallConnected(), 0);
+  EXPECT_EQ(gpib::LastStatus(), (gpib::Status{0x8000, 0, EBADF}));
+  ReportGpibError("Early report");  // shown (the handle is not -1), but no ibonl(0, 0)
+  EXPECT_EQ(gpib::LastStatus(), (gpib::Status{0x8000, 0, EBADF}));
+  EXPECT_THAT(test_set_memo.Lines(), ElementsAre("Early report ibsta = 0x8000 iberr = 0 (EDVR)"));
 }
 
 TEST_F(SessionTest, OpenOnAnotherThreadLeavesASlowQueryItsDescriptorUntilItEnds) {
