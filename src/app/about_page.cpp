@@ -134,14 +134,12 @@ AboutPage::AboutPage(SkinData* skin, QWidget* parent)
   Image4 = new ClickableLabel(this);
   Image4->setObjectName(QStringLiteral("Image4"));
   Image4->setGeometry(0, 0, 126, 188);
-  Image4->setPixmap(DrawFishPicture(Image4->size()));
   Image4->setToolTip(kMailLink.mid(7));
 
   Image5 = new ClickableLabel(this);
   Image5->setObjectName(QStringLiteral("Image5"));
   Image5->setGeometry(344, 200, 145, 150);
   Image5->setCursor(Qt::ArrowCursor);
-  Image5->setPixmap(DrawMastPicture(Image5->size()));
 
   Label54 = MakeCaption(this, "Label54", QRect(144, 8, 145, 97));
   Label54->setText(QStringLiteral("If no longer own, what can do is let self never forget. "));
@@ -149,6 +147,17 @@ AboutPage::AboutPage(SkinData* skin, QWidget* parent)
 
   connect(Image4, &ClickableLabel::clicked, this, &AboutPage::Image4Click);
   connect(Image5, &ClickableLabel::doubleClicked, this, &AboutPage::Image5DblClick);
+}
+
+// The window opens on another page, so the pictures are not painted while it is built: that
+// would delay its first appearance (large gradient fills also start Qt's painting threads).
+void AboutPage::showEvent(QShowEvent* event) {
+  Page::showEvent(event);
+  if (pictures_drawn_)
+    return;
+  pictures_drawn_ = true;
+  Image4->setPixmap(DrawFishPicture(Image4->size()));
+  Image5->setPixmap(DrawMastPicture(Image5->size()));
 }
 
 void AboutPage::FormCreate() {

@@ -28,10 +28,14 @@ class AboutPage : public Page {
   void SetUrlOpener(std::function<void(const QUrl&)> opener) { open_url_ = std::move(opener); }
   bool MailLinkOpened() const { return mail_link_opened_; }
 
+  // The pictures are drawn when the page is first shown.
   ClickableLabel* Image4;
   ClickableLabel* Image5;
   QLabel* Label54;
   QLabel* Label73;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Image4Click();
@@ -40,6 +44,7 @@ class AboutPage : public Page {
   SkinData* skin_;
   std::function<void(const QUrl&)> open_url_;
   bool mail_link_opened_ = false;
+  bool pictures_drawn_ = false;
 };
 
 // The decorative pictures, drawn by the program itself.

@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QWindow>
 #include <functional>
 
 #include "app/about_page.h"
@@ -23,6 +25,9 @@ namespace {
 // The view selectors keep their design distance to the window's lower right corner.
 constexpr int kSelectorRight = TForm1::kDesignWidth - 504;
 constexpr int kSelectorBottom = TForm1::kDesignHeight - 264;
+
+// The sheet the window opens on.
+constexpr const char* kOpeningSheet = "TabSheet13";
 
 // Steps of the window's creation that belong to the main window itself.
 constexpr int kClockStep = 2;
@@ -68,7 +73,7 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
   return table;
 }
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, PageBuild build)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("Form1"));
@@ -79,12 +84,58 @@ TForm1::TForm1(QWidget* parent)
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setUsesScrollButtons(false);
 
+  // The page the window opens on is built first, the others take their sheets' places in
+  // BuildRemainingPages(); in either build the window ends up the same, with the same focus
+  // order.
   for (const PageEntry& entry : PageTable()) {
+    QWidget* sheet = nullptr;
+    if (qstrcmp(entry.sheet, kOpeningSheet) == 0) {
+      Page* page = entry.make(*this);
+      page->setObjectName(QLatin1String(entry.sheet));
+      page->installEventFilter(this);
+      pages_.push_back(page);
+      sheet = page;
+    } else {
+      pages_.push_back(nullptr);
+      sheet = new QWidget;  // a stand-in
+    }
+    PageControl1->addTab(sheet, QLatin1String(entry.caption));
+  }
+  for (int view = 1; view < 5; ++view)
+    PageControl1->setTabVisible(view, false);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+  resize(kDesignWidth, kDesignHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  PageControl1->setCurrentWidget(TabSheet13);
+  if (build == PageBuild::kAll)
+    BuildRemainingPages();
+}
+
+void TForm1::BuildRemainingPages() {
+  if (TabSheet1)
+    return;
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    if (pages_[i])
+      continue;
+    const PageEntry& entry = PageTable()[i];
     Page* page = entry.make(*this);
     page->setObjectName(QLatin1String(entry.sheet));
-    PageControl1->addTab(page, QLatin1String(entry.caption));
     page->installEventFilter(this);
-    pages_.push_back(page);
+    pages_[i] = page;
+    const int index = static_cast<int>(i);
+    QWidget* stand_in = PageControl1->widget(index);
+    PageControl1->insertTab(index, page, QLatin1String(entry.caption));
+    PageControl1->removeTab(index + 1);
+    delete stand_in;
   }
   TabSheet3 = pages_[1];
   TabSheet4 = pages_[2];
@@ -105,21 +156,28 @@ TForm1::TForm1(QWidget* parent)
   Label22->setObjectName(QStringLiteral("Label22"));
   Label22->move(476, 8);
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
-  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-
   FormCreate();
-
-  resize(kDesignWidth, kDesignHeight);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+  if (isVisible()) {
+    // Built after the first paint: the sheets already have their size, which the new pages
+    // take as they would have from the page control's first resize.
+    LayoutPages();
+    const QSize sheet = PageControl1->currentWidget()->size();
+    for (Page* page : pages_)
+      page->Relayout(sheet.width(), sheet.height());
   }
-  PageControl1->setCurrentWidget(TabSheet13);
   Timer1->start();
+}
+
+// Runs from the event loop, where a failure cannot reach main(): it ends the program the way a
+// failed start-up does.
+void TForm1::BuildRemainingPagesOrQuit() {
+  try {
+    BuildRemainingPages();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(nullptr, QString::fromLatin1(kAppTitle),
+                          QString::fromLocal8Bit(error.what()));
+    QCoreApplication::exit(1);
+  }
 }
 
 TForm1::~TForm1() = default;
@@ -171,18 +229,29 @@ void TForm1::Timer1Timer() {
 
 void TForm1::LayoutPages() {
   PageControl1->setGeometry(rect());
-  for (QComboBox* selector : GsmViewSelectors)
-    selector->move(width() - kSelectorRight, height() - kSelectorBottom);
+  for (QComboBox* selector : GsmViewSelectors) {
+    if (selector)  // null until BuildRemainingPages()
+      selector->move(width() - kSelectorRight, height() - kSelectorBottom);
+  }
 }
 
 // The page control sizes only the sheet it shows; the others take that size when they are
 // shown. So the shown sheet's measured size is handed to every page at once.
+// With kVisibleFirst it also waits for the window's first expose, which paints the window
+// while it is handled; the remaining pages are built in the next pass of the event loop.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Resize) {
+  if (watched == windowHandle()) {
+    if (event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+      windowHandle()->removeEventFilter(this);
+      QTimer::singleShot(0, this, &TForm1::BuildRemainingPagesOrQuit);
+    }
+  } else if (event->type() == QEvent::Resize) {
     const QSize sheet = static_cast<QWidget*>(watched)->size();
     Guarded([this, sheet] {
-      for (Page* page : pages_)
-        page->Relayout(sheet.width(), sheet.height());
+      for (Page* page : pages_) {
+        if (page)
+          page->Relayout(sheet.width(), sheet.height());
+      }
     });
   }
   return QWidget::eventFilter(watched, event);
@@ -223,6 +292,13 @@ void TForm1::showEvent(QShowEvent* event) {
     return;
   shown_once_ = true;
   TabSheet13->Memo4->setFocus();  // the window opens with the run log focused
+  // kVisibleFirst: the other pages follow the first paint (see eventFilter).
+  if (!TabSheet1) {
+    if (QWindow* window = windowHandle())
+      window->installEventFilter(this);
+    else
+      QTimer::singleShot(0, this, &TForm1::BuildRemainingPagesOrQuit);
+  }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

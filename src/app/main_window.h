@@ -28,8 +28,18 @@ class TForm1 : public QWidget {
   static constexpr int kDesignWidth = 602;
   static constexpr int kDesignHeight = 384;
 
-  explicit TForm1(QWidget* parent = nullptr);
+  // kAll builds the whole window in the constructor. kVisibleFirst builds the page the window
+  // opens on (8960) and stand-ins for the other sheets; the other pages, the view selectors
+  // and the clock follow, with the window's creation steps, right after the window's first
+  // paint, so that it shows sooner. Until then those members are null.
+  enum class PageBuild { kAll, kVisibleFirst };
+
+  explicit TForm1(QWidget* parent = nullptr, PageBuild build = PageBuild::kAll);
   ~TForm1() override;
+
+  // Builds what kVisibleFirst leaves for later and runs the window's creation steps; does
+  // nothing once they have run.
+  void BuildRemainingPages();
 
   // Places the page control and the view selectors for the window's size; the pages follow
   // their sheets' size on their own resize (see eventFilter).
@@ -53,7 +63,7 @@ class TForm1 : public QWidget {
   AboutPage* TabSheet11 = nullptr;
   // View selectors, one per GSM view (ARFCN, PCL, PVT, ORFS, SPUR).
   std::array<QComboBox*, 5> GsmViewSelectors{};
-  QLabel* Label22;
+  QLabel* Label22 = nullptr;
   QTimer* Timer1;
   SkinData* SkinData1;
 
@@ -69,13 +79,14 @@ class TForm1 : public QWidget {
   static const std::vector<PageEntry>& PageTable();
 
   void FormCreate();
+  void BuildRemainingPagesOrQuit();
   void BuildGsmViewSelectors();
   void ShowGsmView(int selector);
   void Timer1Timer();
   void FormClose();
   void RestoreDesignSizeIfDragged();
 
-  std::vector<Page*> pages_;  // in tab order
+  std::vector<Page*> pages_;  // in tab order; null where a stand-in still holds the sheet
   std::array<QWidget*, 5> gsm_views_{};
   bool shown_once_ = false;
   // The last size that was put back to the design size; given again, it is kept.

@@ -72,7 +72,14 @@ void ElidedPathLabel::resizeEvent(QResizeEvent* event) {
   Elide();
 }
 
+void ElidedPathLabel::showEvent(QShowEvent* event) {
+  Elide();
+  QLabel::showEvent(event);
+}
+
 void ElidedPathLabel::Elide() {
+  if (!isVisible())
+    return;
   setText(ElideWholePathParts(full_text_, contentsRect().width(), fontMetrics()));
 }
 

@@ -1,7 +1,8 @@
 // A one-line label for a text that holds a file path (the driver note under the instrument
 // memos). When the text is wider than the label, whole folder names are left out from the
 // middle of the path ("/usr/…/gpib/libgpib.so.0"), never half a name; the label elides again
-// whenever its width changes, and its tool tip holds the whole text.
+// whenever its width changes while it is shown (a hidden label waits until it is shown: each
+// try measures the text), and its tool tip holds the whole text.
 #pragma once
 
 #include <QFontMetrics>
@@ -26,6 +27,7 @@ class ElidedPathLabel : public QLabel {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Elide();

@@ -37,7 +37,12 @@ TEST_F(AboutPageTest, CaptionsAndPicturesAtTheirPlaces) {
   EXPECT_EQ(about->Image5->geometry(), QRect(344, 200, 145, 150));
   EXPECT_EQ(about->Label54->geometry(), QRect(144, 8, 145, 97));
   EXPECT_EQ(about->Label73->geometry(), QRect(8, 200, 297, 145));
+  // The pictures are drawn when the page is first shown.
+  EXPECT_TRUE(about->Image4->pixmap().isNull());
+  form.PageControl1->setCurrentWidget(about);
+  form.show();
   EXPECT_EQ(about->Image4->pixmap().size(), QSize(126, 188));
+  EXPECT_EQ(about->Image5->pixmap().size(), QSize(145, 150));
   EXPECT_EQ(about->Image4->cursor().shape(), Qt::PointingHandCursor);
   EXPECT_EQ(about->Label54->palette().color(QPalette::WindowText), QColor(0x80, 0, 0));
 }

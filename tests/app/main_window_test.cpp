@@ -10,6 +10,7 @@
 #include "app/clock.h"
 #include "core/convert.h"
 #include "gsm/arfcn_page.h"
+#include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"
@@ -175,6 +176,34 @@ TEST_F(MainWindowTest, TheClockTicks) {
   form.Timer1->setInterval(5);  // the tick's period is checked at start-up; here its effect
   ASSERT_TRUE(testing::WaitFor([&] { return form.Label22->text() != "stale"; }));
   EXPECT_EQ(form.Label22->text(), ClockText(QDateTime::currentDateTime()));
+}
+
+// main() builds only the page the window opens on before the window's first paint, and the
+// rest right after it; the window is then the one the constructor builds whole.
+TEST(MainWindowVisibleFirst, BuildsTheOtherPagesAfterTheFirstPaint) {
+  testing::DialogRecorder dialogs;
+  TForm1 whole;
+  TForm1 form(nullptr, TForm1::PageBuild::kVisibleFirst);
+  EXPECT_EQ(form.TabSheet1, nullptr);
+  EXPECT_EQ(VisibleTabs(form.PageControl1), VisibleTabs(whole.PageControl1));
+  EXPECT_EQ(form.PageControl1->currentWidget()->objectName(), "TabSheet13");
+  form.show();
+  ASSERT_TRUE(testing::WaitFor([&] { return form.TabSheet1 != nullptr; }));
+  ASSERT_EQ(form.PageControl1->count(), whole.PageControl1->count());
+  for (int i = 0; i < whole.PageControl1->count(); ++i) {
+    EXPECT_EQ(form.PageControl1->widget(i)->objectName(),
+              whole.PageControl1->widget(i)->objectName());
+    EXPECT_EQ(form.PageControl1->tabText(i), whole.PageControl1->tabText(i));
+    EXPECT_EQ(form.PageControl1->isTabVisible(i), whole.PageControl1->isTabVisible(i));
+  }
+  EXPECT_EQ(form.PageControl1->currentWidget()->objectName(), "TabSheet13");
+  EXPECT_EQ(form.focusWidget(), static_cast<QWidget*>(form.TabSheet13->Memo4));
+  EXPECT_EQ(form.TabSheet1->Label39->text(), whole.TabSheet1->Label39->text());
+  EXPECT_FALSE(form.Label22->text().isEmpty());
+  EXPECT_TRUE(form.Timer1->isActive());
+  EXPECT_EQ(form.TabSheet14->Memo5->geometry(), whole.TabSheet14->Memo5->geometry());
+  EXPECT_EQ(form.TabSheet14->Edit29->geometry(), whole.TabSheet14->Edit29->geometry());
+  EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST(ClockText, ShortDateBlankLongTimeAndNoTimeAtMidnight) {
