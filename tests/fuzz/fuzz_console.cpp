@@ -8,9 +8,11 @@
 //   - The memo is exactly: "<---<command>", the write error line when the write failed, and
 //     for a query the read error line when the read reported ERR, then "--->" and the reply
 //     cut at min(count, 1024) - 1 bytes (nothing for a count <= 0) and at its first NUL.
-//     A command longer than 1024 characters gives one refusal line and no bus traffic.
+//     After a failed write the descriptor is offline: the read is refused (ERR, EDVR) and the
+//     reply is empty. A command longer than 1024 characters gives one refusal line and no bus
+//     traffic.
 //   - The command goes out as one write of exactly its bytes; a query reads once, for 1024
-//     bytes; anything else does not read.
+//     bytes, unless its write failed; anything else does not read.
 #include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -33,6 +35,7 @@ namespace {
 constexpr std::size_t kCommandLimit = 1024;
 constexpr long kReplySize = 1024;
 constexpr int kErr = 0x8000;
+constexpr int kEdvr = 0;
 
 // The scripted driver's control functions, found in the very library the loader opens.
 struct Script {
@@ -149,7 +152,12 @@ void Run(const std::uint8_t* data, std::size_t size) {
     expected.push_back("<---" + command);  // bus bytes, shown as they are
     if (write_fails)
       expected.push_back(ErrorLine("Unable to write to device", write_sta, write_err));
-    if (query) {
+    if (query && write_fails) {
+      // The failed write took the descriptor offline; the read is refused without reaching the
+      // driver (ERR, EDVR) and the reply buffer stays empty.
+      expected.push_back(ErrorLine("Unable to read from device", kErr, kEdvr));
+      expected.push_back("--->");
+    } else if (query) {
       if ((read_sta & kErr) != 0)
         expected.push_back(ErrorLine("Unable to read from device", read_sta, read_err));
       // The buffer holds what the driver copied (at most 1024 bytes), zeros after it.
@@ -183,7 +191,7 @@ void Run(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(sent == command, std::string(summary) + ": sent \"" + Escaped(sent) + "\"");
   }
   const long reads = g_script.reads();
-  FUZZ_CHECK(reads == (query && !refused ? 1 : 0),
+  FUZZ_CHECK(reads == (query && !refused && !write_fails ? 1 : 0),
              std::string(summary) + ": " + std::to_string(reads) + " reads");
   if (reads == 1) {
     FUZZ_CHECK(g_script.last_read_count() == kReplySize,
