@@ -1,6 +1,7 @@
 #include "ui/elided_path_label.h"
 
 #include <QStringList>
+#include <QTimer>
 
 namespace vexa {
 namespace {
@@ -72,15 +73,22 @@ void ElidedPathLabel::resizeEvent(QResizeEvent* event) {
   Elide();
 }
 
+// The note waits for the first pass of the event loop after it is shown, so measuring its
+// text never delays the window's first paint.
 void ElidedPathLabel::showEvent(QShowEvent* event) {
-  Elide();
   QLabel::showEvent(event);
+  QTimer::singleShot(0, this, &ElidedPathLabel::Elide);
 }
 
 void ElidedPathLabel::Elide() {
   if (!isVisible())
     return;
-  setText(ElideWholePathParts(full_text_, contentsRect().width(), fontMetrics()));
+  const int width = contentsRect().width();
+  if (width == elided_width_ && full_text_ == elided_text_)
+    return;
+  elided_width_ = width;
+  elided_text_ = full_text_;
+  setText(ElideWholePathParts(full_text_, width, fontMetrics()));
 }
 
 }  // namespace vexa

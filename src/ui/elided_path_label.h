@@ -33,6 +33,9 @@ class ElidedPathLabel : public QLabel {
   void Elide();
 
   QString full_text_;
+  // What the shown text was elided from, to skip measuring again for the same width.
+  QString elided_text_;
+  int elided_width_ = -1;
 };
 
 }  // namespace vexa
