@@ -5,11 +5,11 @@
 # build-fuzz/fuzz-artifacts/<target>/ and the target's log beside it.
 #
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]      (targets: fuzz_convert fuzz_harmonics
-#                                                    fuzz_console; default all)
+#                                                    fuzz_console fuzz_plan_file; default all)
 # Re-run one finding: build-fuzz/tests/fuzz/<target> build-fuzz/fuzz-artifacts/<target>/crash-...
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-all_targets=(fuzz_convert fuzz_harmonics fuzz_console)
+all_targets=(fuzz_convert fuzz_harmonics fuzz_console fuzz_plan_file)
 
 seconds=60
 if [ $# -gt 0 ] && [[ $1 =~ ^[0-9]+$ ]]; then

@@ -9,6 +9,10 @@ const std::vector<Command>& Commands() {
       all.push_back(std::move(command));
     for (auto& command : InstrumentCommands())
       all.push_back(std::move(command));
+    for (auto& command : ConfigureCommands())
+      all.push_back(std::move(command));
+    for (auto& command : PlanCommands())
+      all.push_back(std::move(command));
     return all;
   }();
   return commands;

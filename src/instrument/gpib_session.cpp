@@ -183,6 +183,40 @@ int GpibSession::Open() {
   return opened ? 0 : -1;
 }
 
+int GpibSession::Link::handle() const {
+  return lease_->ud();
+}
+
+gpib::Status GpibSession::Link::Write(const std::string& bytes) {
+  return GpibSession::Write(*lease_, bytes.data(), static_cast<long>(bytes.size()));
+}
+
+std::string GpibSession::Link::ReadAnswer(long size, gpib::Status* status) {
+  size = std::max(size, 0L);
+  // One byte more than the read may fill, so the answer is always terminated.
+  std::string buffer(static_cast<std::size_t>(size) + 1, '\0');
+  const gpib::Status read = GpibSession::Read(*lease_, buffer.data(), size);
+  if (status)
+    *status = read;
+  // Cut at ibcntl - 1; nothing received (or a count the driver should never give) leaves an
+  // empty answer rather than reaching outside the buffer.
+  const long received = std::clamp(read.ibcntl, 0L, size);
+  buffer.resize(static_cast<std::size_t>(received > 0 ? received - 1 : 0));
+  return std::string(buffer.c_str());
+}
+
+GpibSession::Link GpibSession::OpenLink(bool* opened) {
+  bool succeeded = false;
+  Lease lease = OpenDevice(succeeded);
+  if (opened)
+    *opened = succeeded;
+  return Link(std::move(lease));
+}
+
+GpibSession::Link GpibSession::CurrentLink() {
+  return Link(CurrentLease());
+}
+
 bool GpibSession::SendConsoleCommand(const std::string& bytes) {
   if (bytes.size() > kCommandLimit) {
     AppendLine(

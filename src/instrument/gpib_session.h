@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "core/memo_sink.h"
 #include "instrument/gpib_driver.h"
@@ -43,6 +44,8 @@ enum class AfterFailedClear {
 class DescriptorLease;
 
 class GpibSession {
+  using Lease = std::shared_ptr<DescriptorLease>;
+
  public:
   static constexpr std::size_t kCommandLimit = 1024;  // bus bytes of one console command
   static constexpr long kReplySize = 1024;            // bytes of one console answer
@@ -97,6 +100,35 @@ class GpibSession {
   // is sent (false).
   bool SendConsoleText(const std::string& utf8);
 
+  // A run of bus calls on one descriptor, for the operations that send a sequence of
+  // commands (the test-set configuration). It holds the descriptor until it is destroyed, so a
+  // later open on another thread does not release it under the sequence. Write and read
+  // results are returned, never reported.
+  class Link {
+   public:
+    // The descriptor the calls go to; -1 after a failed open. Calls on -1 go to the driver,
+    // which refuses them; calls on a descriptor taken offline by an error report are refused
+    // without reaching it.
+    int handle() const;
+    // ibwrt of `bytes`, without a terminator.
+    gpib::Status Write(const std::string& bytes);
+    // ibrd of at most `size` bytes into a zeroed buffer, cut at ibcntl - 1 (which drops the
+    // answer's terminator) and at the first zero byte. Nothing received gives "". The call's
+    // status goes to *status when given.
+    std::string ReadAnswer(long size, gpib::Status* status = nullptr);
+
+   private:
+    friend class GpibSession;
+    explicit Link(Lease lease) : lease_(std::move(lease)) {}
+    Lease lease_;
+  };
+
+  // Open() whose new descriptor carries the calls that follow; `opened` (when given) is true
+  // when the open and the clear succeeded. Failures are reported in the memo as by Open().
+  Link OpenLink(bool* opened = nullptr);
+  // The descriptor of the last open (the handle before the first open refuses every call).
+  Link CurrentLink();
+
   // Asks the test set "CALL:CONN:STAT?" and returns the leading integer of the answer; 0 when
   // the answer holds none or the read failed. Errors are not reported.
   int QueryCallConnected();
@@ -107,8 +139,6 @@ class GpibSession {
   void ResetForTesting();
 
  private:
-  using Lease = std::shared_ptr<DescriptorLease>;
-
   // The session's descriptor, held for one operation.
   Lease CurrentLease();
   // Makes `lease` the session's descriptor; the previous one is released when its last

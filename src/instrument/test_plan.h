@@ -44,4 +44,8 @@ struct TestPlan {
   std::array<float, 2> highBandLosses{};
 };
 
+// The program's plan: filled by the configuration ("Config" in the test-plan window), read by
+// the GSM test run.
+extern TestPlan ProgramTestPlan;
+
 }  // namespace vexa

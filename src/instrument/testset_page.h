@@ -5,13 +5,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "instrument/testset_config.h"
 #include "ui/elided_path_label.h"
 #include "ui/memo_widget.h"
 #include "ui/page.h"
 
 namespace vexa {
 
-class TestSetPage : public Page {
+class TForm2;
+
+class TestSetPage : public Page, private ConfigureView {
   Q_OBJECT
 
  public:
@@ -30,8 +33,22 @@ class TestSetPage : public Page {
   QLabel* Label77;
   ElidedPathLabel* DriverNote;  // which GPIB driver library the page talks through
 
+  // The test-plan window, built when "Test Plan" first shows it (nullptr until then).
+  TForm2* PlanWindow() const { return plan_window_; }
+
  private:
   void Edit28KeyDown();
+  // "Test Plan": hides the main window and shows the test-plan window centred on it; closing
+  // that window shows the main window again.
+  void BtplClick();
+
+  // What "Config" does to this page.
+  void ClearMemo() override;
+  void ResetCommandLineColour() override;
+  void EnableStartTest() override;
+  void CloseWindow() override;
+
+  TForm2* plan_window_ = nullptr;
 };
 
 }  // namespace vexa

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <iterator>
+#include <string>
 #include <utility>
 
 namespace vexa::sim {
@@ -130,6 +132,53 @@ double FrequencyScale(std::string_view suffix) {
   return 1e-3;  // hertz, the SCPI default unit
 }
 
+double HertzScale(std::string_view suffix) {
+  if (suffix == "KHZ")
+    return 1e3;
+  if (suffix == "MHZ")
+    return 1e6;
+  if (suffix == "GHZ")
+    return 1e9;
+  return 1.0;
+}
+
+double DecibelScale(std::string_view /*suffix*/) {
+  return 1.0;
+}
+
+// The measurements whose count and time-out the set-up commands reach, by index.
+constexpr const char* kMeasurementNames[] = {"TXPower", "PVTime", "PFERror", "ORFSpectrum",
+                                             "BERRor"};
+constexpr int kMultiMeasurementCount = 4;  // BERRor has its bit count instead
+
+// The uplink (phone to test set) frequency of a channel, MHz; the downlink is `duplex` above.
+double UplinkMhz(Band band, int channel) {
+  switch (band) {
+    case Band::kEgsm:
+      return 890.0 + 0.2 * (channel <= 124 ? channel : channel - 1024);
+    case Band::kDcs:
+      return 1710.2 + 0.2 * (channel - 512);
+    case Band::kPcs:
+      return 1850.2 + 0.2 * (channel - 512);
+    case Band::kGsm850:
+      return 824.2 + 0.2 * (channel - 128);
+  }
+  return 0;
+}
+double DownlinkMhz(Band band, int channel) {
+  static constexpr double kDuplexMhz[] = {45.0, 95.0, 80.0, 45.0};
+  return UplinkMhz(band, channel) + kDuplexMhz[static_cast<int>(band)];
+}
+
+// A quoted SCPI string parameter without its quotes ('x' or "x"); the text itself otherwise.
+std::string Unquote(const std::string& text) {
+  if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') &&
+      text.back() == text.front()) {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
 std::string Join(const std::vector<std::string>& fields) {
   std::string text;
   for (const std::string& field : fields) {
@@ -138,6 +187,13 @@ std::string Join(const std::vector<std::string>& fields) {
     text += field;
   }
   return text;
+}
+
+std::string Nr3List(const std::vector<double>& values) {
+  std::vector<std::string> fields;
+  for (double value : values)
+    fields.push_back(Nr3(value));
+  return Join(fields);
 }
 
 }  // namespace
@@ -166,6 +222,7 @@ bool TestSet::SetValue(const std::string& name, double value) {
       {"rxlev_offset", &phone_.rxlev_offset},
       {"rxqual_offset", &phone_.rxqual_offset},
       {"ber_offset", &phone_.ber_offset},
+      {"cable_loss", &phone_.cable_loss},
   };
   for (const auto& [known, target] : values) {
     if (name == known) {
@@ -184,13 +241,37 @@ double TestSet::BurstPower() const {
   return nominal + PowerDeviation(level) + phone_.tx_power_offset;
 }
 
+double TestSet::CorrectionGain(double mhz) const {
+  const std::size_t points =
+      std::min(settings_.correction_hz.size(), settings_.correction_db.size());
+  if (points == 0)
+    return 0;
+  std::vector<std::pair<double, double>> table;
+  for (std::size_t i = 0; i < points; ++i)
+    table.emplace_back(settings_.correction_hz[i] / 1e6, settings_.correction_db[i]);
+  std::sort(table.begin(), table.end());
+  return Interpolate(table, mhz);
+}
+
+double TestSet::MeasuredBurstPower() const {
+  const Band band = settings_.tch_band;
+  const double mhz = UplinkMhz(band, settings_.channel[static_cast<int>(band)]);
+  return BurstPower() - phone_.cable_loss - CorrectionGain(mhz);
+}
+
+double TestSet::CellPowerAtPhone() const {
+  const Band band = settings_.tch_band;
+  const double mhz = DownlinkMhz(band, settings_.channel[static_cast<int>(band)]);
+  return settings_.cell_power - CorrectionGain(mhz) - phone_.cable_loss;
+}
+
 int TestSet::ReportedRxLevel() const {
-  const double rxlev = std::floor(settings_.cell_power + 111.0) + phone_.rxlev_offset;
+  const double rxlev = std::floor(CellPowerAtPhone() + 111.0) + phone_.rxlev_offset;
   return static_cast<int>(std::clamp(rxlev, 0.0, 63.0));
 }
 
 int TestSet::ReportedRxQuality() const {
-  const double power = settings_.cell_power;
+  const double power = CellPowerAtPhone();
   const double rxqual =
       (power >= -100.0 ? 0.0 : 1.0 + std::floor((-100.0 - power) / 3.0)) + phone_.rxqual_offset;
   return static_cast<int>(std::clamp(rxqual, 0.0, 7.0));
@@ -199,7 +280,7 @@ int TestSet::ReportedRxQuality() const {
 std::string TestSet::TxPowerAnswer() const {
   if (!call_connected_)
     return Join({"1", Nr3(kNotAvailable)});
-  return Join({"0", Nr3(BurstPower())});
+  return Join({"0", Nr3(MeasuredBurstPower())});
 }
 
 std::string TestSet::PvtAnswer() const {
@@ -207,7 +288,7 @@ std::string TestSet::PvtAnswer() const {
   const bool up = call_connected_;
   fields.push_back(up ? "0" : "1");
   fields.push_back(up ? Nr1(phone_.pvt_mask_fail != 0 ? 1 : 0) : Nr3(kNotAvailable));
-  fields.push_back(Nr3(up ? BurstPower() : kNotAvailable));
+  fields.push_back(Nr3(up ? MeasuredBurstPower() : kNotAvailable));
   for (double offset : settings_.pvt_offsets_us) {
     fields.push_back(Nr3(up ? Interpolate(kBurstShape, offset) : kNotAvailable));
   }
@@ -226,7 +307,7 @@ std::string TestSet::PferAnswer() const {
 
 std::string TestSet::OrfsAnswer() const {
   const bool up = call_connected_;
-  const double power = BurstPower();
+  const double power = MeasuredBurstPower();
   const double bandwidth_power = power - 6.8;
   std::vector<std::string> fields = {up ? "0" : "1", Nr3(up ? power : kNotAvailable)};
   for (double offset : settings_.switching_khz) {
@@ -244,7 +325,7 @@ std::string TestSet::OrfsAnswer() const {
 
 std::string TestSet::OrfsLimitAnswer() const {
   const Band band = settings_.tch_band;
-  const double power = BurstPower();
+  const double power = MeasuredBurstPower();
   const double bandwidth_power = power - 6.8;
   std::vector<std::string> fields;
   for (double offset : settings_.switching_khz) {
@@ -272,7 +353,7 @@ std::string TestSet::BerAnswer() const {
   if (!call_connected_)
     return Join({"1", Nr1(bits), Nr3(kNotAvailable)});
   const double modelled =
-      0.25 * std::pow(2.0, (-104.0 - settings_.cell_power) / 2.0) + phone_.ber_offset;
+      0.25 * std::pow(2.0, (-104.0 - CellPowerAtPhone()) / 2.0) + phone_.ber_offset;
   // Whole bit errors out of the bits tested, as a real count gives.
   const double errors = std::round(std::clamp(modelled, 0.0, 50.0) / 100.0 * bits);
   return Join({"0", Nr1(bits), Nr3(errors * 100.0 / bits)});
@@ -320,7 +401,86 @@ std::optional<std::string> TestSet::Handle(const Unit& unit, double& /*acquisiti
   }
   if (Matches(unit, "FETCh:BERRor[:ALL]?"))
     return BerAnswer();
+  if (std::optional<std::string> setup = SetupQuery(unit))
+    return setup;
   return kUndefinedHeader;
+}
+
+std::optional<std::string> TestSet::SetupQuery(const Unit& unit) const {
+  if (Matches(unit, "SETup:BERRor:COUNt[:SNUMber]?"))
+    return Nr1(settings_.ber_bits);
+  if (Matches(unit, "SETup:BERRor:TYPE?"))
+    return settings_.ber_type;
+  for (int i = 0; i < kMultiMeasurementCount; ++i) {
+    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":COUNt:SNUMber?"))
+      return Nr1(settings_.measurement_count[static_cast<std::size_t>(i)]);
+  }
+  for (std::size_t i = 0; i < std::size(kMeasurementNames); ++i) {
+    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":TIMeout[:STIMe]?"))
+      return Nr3(settings_.measurement_timeout_s[i]);
+  }
+  if (Matches(unit, "SETup:ALL:CONTinuous?"))
+    return Nr1(settings_.continuous ? 1 : 0);
+  if (Matches(unit, "CALL:PAGing:IMSI?"))
+    return "\"" + settings_.paging_imsi + "\"";
+  if (Matches(unit, "SYSTem:CORRection:SFRequency?"))
+    return Nr3List(settings_.correction_hz);
+  if (Matches(unit, "SYSTem:CORRection:SGAin?"))
+    return Nr3List(settings_.correction_db);
+  return std::nullopt;
+}
+
+bool TestSet::HandleSetupCommand(const Unit& unit) {
+  const std::optional<double> number = ParseNumber(unit.parameters);
+  for (int i = 0; i < kMultiMeasurementCount; ++i) {
+    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":COUNt:SNUMber")) {
+      if (number && *number >= 1 && *number <= 999)
+        settings_.measurement_count[static_cast<std::size_t>(i)] = std::lround(*number);
+      return true;
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kMeasurementNames); ++i) {
+    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":TIMeout[:STIMe]")) {
+      if (number && *number >= 0.1 && *number <= 999.9)
+        settings_.measurement_timeout_s[i] = *number;
+      return true;
+    }
+  }
+  if (Matches(unit, "SETup:BERRor:TYPE")) {
+    const std::string type = ParseWord(unit.parameters);
+    if (!type.empty())
+      settings_.ber_type = type;
+    return true;
+  }
+  if (Matches(unit, "SETup:ALL:CONTinuous:OFF|ON")) {
+    settings_.continuous = ParseWord(unit.nodes.back()) == "ON";
+    return true;
+  }
+  if (Matches(unit, "SETup:ALL:CONTinuous")) {
+    const std::string word = ParseWord(unit.parameters);
+    if (word == "ON" || word == "1" || word == "OFF" || word == "0")
+      settings_.continuous = word == "ON" || word == "1";
+    return true;
+  }
+  if (Matches(unit, "CALL:PAGing:IMSI")) {
+    const std::string imsi = Unquote(unit.parameters);
+    if (!imsi.empty())
+      settings_.paging_imsi = imsi;
+    return true;
+  }
+  if (Matches(unit, "SYSTem:CORRection:SFRequency")) {
+    std::vector<double> hertz = ParseList(unit.parameters, HertzScale);
+    if (!hertz.empty() && hertz.size() <= 20)
+      settings_.correction_hz = std::move(hertz);
+    return true;
+  }
+  if (Matches(unit, "SYSTem:CORRection:SGAin")) {
+    std::vector<double> gains = ParseList(unit.parameters, DecibelScale);
+    if (!gains.empty() && gains.size() <= 20)
+      settings_.correction_db = std::move(gains);
+    return true;
+  }
+  return false;
 }
 
 std::optional<std::string> TestSet::HandleCommand(const Unit& unit) {
@@ -328,6 +488,8 @@ std::optional<std::string> TestSet::HandleCommand(const Unit& unit) {
     ResetSettings();
     return std::nullopt;
   }
+  if (HandleSetupCommand(unit))
+    return std::nullopt;
   const std::optional<double> number = ParseNumber(unit.parameters);
   if (Matches(unit, "CALL[:CELL]:BAND")) {
     if (const auto band = BandFromWord(ParseWord(unit.parameters))) {

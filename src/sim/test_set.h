@@ -23,6 +23,16 @@
 //   CALL:MS:REPorted:RXLevel[:FULL|SUB|NEW]?    the reported RXLEV, 0..63
 //   CALL:MS:REPorted:RXQuality[:FULL|SUB|NEW]?  the reported RXQUAL, 0..7
 //   FETCh:BERRor[:ALL]?                 <integrity>,<bits tested>,<bit error ratio %>
+//   SETup:BERRor:COUNt[:SNUMber]?       the bits per BER measurement
+//   SETup:BERRor:TYPE?                  the BER measurement type (RES... or BURS...)
+//   SETup:<meas>:COUNt:SNUMber?         the multi-measurement count, 1 (off) after *RST;
+//                                       <meas> TXPower, PVTime, PFERror, ORFSpectrum
+//   SETup:<meas>:TIMeout[:STIMe]?       the measurement time-out, s (NR3); <meas> as above
+//                                       and BERRor
+//   SETup:ALL:CONTinuous?               1 continuous (after *RST), 0 single-shot
+//   CALL:PAGing:IMSI?                   the paging identity, quoted ("001012345678901")
+//   SYSTem:CORRection:SFRequency?       the correction frequencies, Hz (NR3 list)
+//   SYSTem:CORRection:SGAin?            the correction gains, dB (NR3 list; loss negative)
 //   SYSTem:ERRor?                       0,"No error"
 //   any other query                     -113,"Undefined header"
 // Integrity is 0 for a normal result; with the call dropped the measurements answer
@@ -32,11 +42,23 @@
 // CALL:TCHannel[:ARFCn][:<band>], CALL[:CELL]:POWer[:SAMPlitude|AMPLitude] (a "dBm" suffix is
 // accepted), CALL:MS:TXLevel[:<band>], SETup:BERRor:COUNt[:SNUMber], SETup:PVTime:TIME[:OFFSet]
 // (a list with US/MS/S suffixes), SETup:ORFSpectrum:SWITching|MODulation:FREQuency (a list with
-// HZ/KHZ/MHZ suffixes), *RST. Every other command is accepted and only logged.
+// HZ/KHZ/MHZ suffixes), SETup:<meas>:COUNt:SNUMber, SETup:<meas>:TIMeout[:STIMe],
+// SETup:BERRor:TYPE, SETup:ALL:CONTinuous[:OFF|ON] (the node or the parameter OFF|ON|0|1),
+// CALL:PAGing:IMSI (a quoted string), SYSTem:CORRection:SFRequency (a list with HZ/KHZ/MHZ/GHZ
+// suffixes) and SYSTem:CORRection:SGAin (a list in dB), *RST (every setting above back to its
+// power-on value, the correction table emptied). Every other command is accepted and only
+// logged.
+//
+// Cable-loss correction: the gains of the correction table apply at each frequency by linear
+// interpolation between its points (the end values beyond them; pairs as far as both lists
+// reach; no correction with an empty table). A gain g (negative for a loss) raises the cell
+// power that leaves the test set by -g and the powers it measures by -g, so that they hold at
+// the phone's antenna. The bench cable itself loses "cable_loss" dB (default 0) both ways: with a
+// correction equal to it, the readings are the phone's own.
 //
 // The phone: the burst power follows the power control level of the traffic channel's band
 // (low bands 33 - 2 (PCL - 5) dBm for PCL 5..19, high bands 30 - 2 PCL dBm for PCL 0..15, each
-// level within +-0.3 dB of nominal); the reported RXLEV follows the cell power as
+// level within +-0.3 dB of nominal); the reported RXLEV follows the cell power at the phone as
 // floor(power + 111) clamped to 0..63 (RXLEV n covers -111 + n to -110 + n dBm); RXQUAL is 0
 // down to -100 dBm and worsens by one every 3 dB below; the bit error ratio roughly doubles for
 // every 2 dB below -104 dBm. *RST does not drop the call: the simulated phone re-establishes it
@@ -65,6 +87,7 @@ struct PhoneValues {
   double rxlev_offset = 0;             // "rxlev_offset", added to the reported RXLEV
   double rxqual_offset = 0;            // "rxqual_offset", added to the reported RXQUAL
   double ber_offset = 0;               // "ber_offset", percentage points added to the BER
+  double cable_loss = 0;               // "cable_loss", dB lost by the bench cable both ways
 };
 
 class TestSet : public Instrument {
@@ -80,8 +103,12 @@ class TestSet : public Instrument {
 
   std::optional<std::string> Handle(const Unit& unit, double& acquisition_seconds) override;
 
-  // The burst power of the current traffic channel band and level, dBm.
+  // The burst power of the current traffic channel band and level at the phone, dBm.
   double BurstPower() const;
+  // The burst power as the test set measures it: through the cable and corrected, dBm.
+  double MeasuredBurstPower() const;
+  // The cell power that reaches the phone, dBm.
+  double CellPowerAtPhone() const;
 
  private:
   struct Settings {
@@ -91,6 +118,14 @@ class TestSet : public Instrument {
     std::array<int, 4> level = {5, 0, 0, 5};
     double cell_power = -85.0;
     long ber_bits = 10000;
+    std::string ber_type = "RESTYPEII";
+    // Multi-measurement counts and time-outs by measurement (kMeasurementNames order).
+    std::array<long, 5> measurement_count = {1, 1, 1, 1, 1};
+    std::array<double, 5> measurement_timeout_s = {10, 10, 10, 10, 10};
+    bool continuous = true;
+    std::string paging_imsi = "001012345678901";
+    std::vector<double> correction_hz;
+    std::vector<double> correction_db;
     std::vector<double> pvt_offsets_us;
     std::vector<double> switching_khz;
     std::vector<double> modulation_khz;
@@ -98,6 +133,10 @@ class TestSet : public Instrument {
 
   void ResetSettings();
   std::optional<std::string> HandleCommand(const Unit& unit);
+  std::optional<std::string> SetupQuery(const Unit& unit) const;
+  bool HandleSetupCommand(const Unit& unit);
+  // The correction gain at `mhz`, dB.
+  double CorrectionGain(double mhz) const;
   std::string TxPowerAnswer() const;
   std::string PvtAnswer() const;
   std::string PferAnswer() const;

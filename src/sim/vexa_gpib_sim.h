@@ -47,7 +47,9 @@ VEXA_SIM_API void vexa_sim_fail_next_clear(int address);
 /* Sets a measured value of the simulated phone by name; returns 0, or -1 for an unknown name.
  * Test set: "tx_power_offset" (dB), "frequency_error_ppm", "rms_phase_error" and
  * "peak_phase_error" (degrees), "pvt_mask_fail" (non-zero fails), "orfs_offset" (dB),
- * "rxlev_offset", "rxqual_offset", "ber_offset" (percentage points).
+ * "rxlev_offset", "rxqual_offset", "ber_offset" (percentage points), "cable_loss" (dB lost by
+ * the bench cable between test set and phone, both ways; the test set's cable-loss correction
+ * table makes up for it, see sim/test_set.h).
  * DC source: "current" (A), "current_spread" (fraction, 0 = exact). */
 VEXA_SIM_API int vexa_sim_set_value(const char* name, double value);
 

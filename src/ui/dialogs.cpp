@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace vexa {
@@ -10,6 +11,14 @@ class MessageBoxDialogs final : public Dialogs {
  public:
   void ShowError(const QString& message) override { Show(QMessageBox::Critical, message); }
   void ShowMessage(const QString& message) override { Show(QMessageBox::NoIcon, message); }
+  QString AskOpenFileName(const QString& filters) override {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(),
+                                        QStringLiteral("."), filters);
+  }
+  QString AskSaveFileName(const QString& filters) override {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(),
+                                        QStringLiteral("."), filters);
+  }
 
  private:
   static void Show(QMessageBox::Icon icon, const QString& message) {

@@ -16,6 +16,11 @@ class Dialogs {
   virtual void ShowError(const QString& message) = 0;
   // A plain modal box with one OK button (range and sanity messages).
   virtual void ShowMessage(const QString& message) = 0;
+  // The open and save file dialogs, starting in the working directory, with `filters` in
+  // Qt's form ("Test Plan (*.tpl);;All (*)"). The chosen name, or an empty text when the
+  // user cancels.
+  virtual QString AskOpenFileName(const QString& filters) = 0;
+  virtual QString AskSaveFileName(const QString& filters) = 0;
 };
 
 // The program-wide dialogs: QMessageBox boxes unless a test installed its own.

@@ -1,6 +1,7 @@
 // `vexa-cli console`: the built program, run with the simulator or without a driver.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "support/run_process.h"
@@ -81,6 +82,52 @@ TEST(CliConsoleTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(result.exit_code, 2) << arguments;
     EXPECT_EQ(result.out, "") << arguments;
   }
+}
+
+}  // namespace
+}  // namespace vexa
+
+namespace vexa {
+namespace {
+
+testing::ProcessResult Configure(const std::string& arguments) {
+  return testing::RunProcess(
+      "VEXA_GPIB_LIBRARY='" VEXA_SIM_LIBRARY "' '" VEXA_CLI_PATH "' configure " + arguments);
+}
+
+TEST(CliConfigureTest, ConfiguresTheTestSetFromTheStartUpWindowOrAPlanFile) {
+  testing::ProcessResult result = Configure("");
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "Test Plan configured. Now begin setup 8960 ......\n"
+            "8960 setup finished. Now connect 8960 with MS mannually, and start to test\n");
+
+  char plan_path[] = "/tmp/vexa_configure_XXXXXX";
+  const int fd = mkstemp(plan_path);
+  ASSERT_GE(fd, 0);
+  const std::string bad = "[ITEM]\r\nBERCOUNT=many\r\n";
+  ASSERT_EQ(write(fd, bad.data(), bad.size()), static_cast<ssize_t>(bad.size()));
+  close(fd);
+  // The file names no levels: opening stops with the list error (default "100" for EGSM).
+  result = Configure(std::string("'") + plan_path + "' --no-rst");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("List index out of bounds (95)"), std::string::npos) << result.err;
+  // With the levels there, the capture stops on the count: nothing is configured.
+  const std::string levels_then_bad_count =
+      "[PCL]\r\nEGSM=5,\r\nDCS=0,\r\nPCS=0,\r\nGSM850=5,\r\n[ITEM]\r\nBERCOUNT=many\r\n";
+  FILE* file = std::fopen(plan_path, "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs(levels_then_bad_count.c_str(), file);
+  std::fclose(file);
+  result = Configure(std::string("'") + plan_path + "'");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("'many' is not a valid integer value."), std::string::npos)
+      << result.err;
+  unlink(plan_path);
+
+  EXPECT_EQ(Configure("--reset-please").exit_code, 2);
 }
 
 }  // namespace

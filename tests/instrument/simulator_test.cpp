@@ -176,6 +176,76 @@ TEST_F(SimulatorBusTest, SettingsAreQueriedBackAndResetByRst) {
   EXPECT_EQ(AskTestSet("NO:SUCH:QUERY?"), "-113,\"Undefined header\"");
 }
 
+TEST_F(SimulatorBusTest, CableLossCorrectionRaisesMeasuredAndSentPowersByTheInterpolatedLoss) {
+  struct Case {
+    const char* band;
+    const char* channel;  // traffic channel; uplink / downlink MHz in the comment
+    double uplink_loss;   // interpolated correction at the uplink, dB of loss
+    const char* cell_power;
+    int rxlev;  // with the correction; floor(power + 111) without it would be one less
+  };
+  // Table 880/960/1710/1990 MHz with -0.5/-0.6/-1.2/-1.5 dB.
+  for (const Case& c : {
+           Case{"EGSM", "62", 0.528, "-60.3", 51},     // 902.4 / 947.4: 0.528 / 0.584
+           Case{"DCS", "698", 1.240071, "-60.5", 51},  // 1747.4 / 1842.4: 1.240 / 1.342
+           Case{"GSM850", "190", 0.5, "-60.2", 51},    // 836.6 / 881.6: below the table
+           Case{"PCS", "810", 1.414071, "-60.9", 51},  // 1909.8 / 1989.8: 1.414 / 1.500
+       }) {
+    SCOPED_TRACE(c.band);
+    vexa_sim_reset();
+    AskTestSet(std::string("CALL:CELL:BAND ") + c.band);
+    AskTestSet(std::string("CALL:TCH ") + c.channel);
+    AskTestSet(std::string("CALL:POW ") + c.cell_power);
+    const double direct = Fields(AskTestSet("FETCh:TXPower?"))[1];
+    EXPECT_EQ(AskTestSet("CALL:MS:REP:RXL?"), std::to_string(c.rxlev - 1));
+    AskTestSet(
+        "SYSTEM:CORRECTION:SFREQUENCY 880.000000 MHz, 960.000000 MHz, 1710.000000 MHz, "
+        "1990.000000 MHz");
+    AskTestSet("SYSTEM:CORRECTION:SGAIN -0.500000,-0.600000,-1.200000,-1.500000");
+    EXPECT_NEAR(Fields(AskTestSet("FETCh:TXPower?"))[1], direct + c.uplink_loss, 1e-5);
+    EXPECT_NEAR(Fields(AskTestSet("FETCh:PVTime?"))[2], Fields(AskTestSet("FETCh:TXPower?"))[1],
+                1e-9);
+    EXPECT_EQ(AskTestSet("CALL:MS:REP:RXL?"), std::to_string(c.rxlev));
+    // A bench cable that loses as much as the correction gives the phone's own values.
+    vexa_sim_set_value("cable_loss", c.uplink_loss);
+    EXPECT_NEAR(Fields(AskTestSet("FETCh:TXPower?"))[1], direct, 1e-5);
+  }
+}
+
+TEST_F(SimulatorBusTest, CorrectionTablesAndSetUpsAreQueriedBackAndClearedByRst) {
+  struct Case {
+    const char* command;
+    const char* query;
+    const char* after_reset;
+    const char* configured;
+  };
+  const Case cases[] = {
+      {"SYST:CORR:SFR 0.88 GHZ, 960000 KHZ, 1710E6", "SYSTem:CORRection:SFRequency?", "",
+       "8.800000E+08,9.600000E+08,1.710000E+09"},
+      {"SYSTEM:CORRECTION:SGAIN -0.5,-0.6,-1.2", "SYST:CORR:SGA?", "",
+       "-5.000000E-01,-6.000000E-01,-1.200000E+00"},
+      {"SETUP:BERROR:COUNT 8200", "SETUP:BERROR:COUNT?", "10000", "8200"},
+      {"SETUP:BERROR:TYPE BURSTII", "SETup:BERRor:TYPE?", "RESTYPEII", "BURSTII"},
+      {"SETUP:PFERROR:COUNT:SNUMBER 20", "SETUP:PFERROR:COUNT:SNUMBER?", "1", "20"},
+      {"SETUP:PVTIME:TIMEOUT:STIME 5", "SETUP:PVT:TIM?", "1.000000E+01", "5.000000E+00"},
+      {"SETUP:ALL:CONTINUOUS:OFF", "SETUP:ALL:CONTINUOUS?", "1", "0"},
+      {"CALL:PAGing:IMSI '001011234567890'", "CALL:PAG:IMSI?", "\"001012345678901\"",
+       "\"001011234567890\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    EXPECT_EQ(AskTestSet(c.query), c.after_reset);
+    AskTestSet(c.command);
+    EXPECT_EQ(AskTestSet(c.query), c.configured);
+    AskTestSet("*RST");
+    EXPECT_EQ(AskTestSet(c.query), c.after_reset);
+  }
+  // A list that does not read as numbers leaves the table as it was.
+  AskTestSet("SYSTEM:CORRECTION:SGAIN -0.5,-0.6");
+  AskTestSet("SYSTEM:CORRECTION:SGAIN -0.5,x");
+  EXPECT_EQ(AskTestSet("SYSTEM:CORRECTION:SGAIN?"), "-5.000000E-01,-6.000000E-01");
+}
+
 TEST_F(SimulatorBusTest, DcSourceAnswersAfterTheAcquisitionTime) {
   using std::chrono::milliseconds;
   const int dc = testing::kDcSourceAddress;

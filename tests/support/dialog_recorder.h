@@ -44,10 +44,27 @@ class DialogRecorder : public Dialogs {
     boxes.push_back({RecordedBox::kMessage, message});
   }
 
+  // The file dialogs answer with the next of these names (an empty text: cancelled), and
+  // remember the filters they were shown with.
+  QString AskOpenFileName(const QString& filters) override { return NextFileName(filters); }
+  QString AskSaveFileName(const QString& filters) override { return NextFileName(filters); }
+  std::vector<QString> file_names;
+  QString last_filters;
+
   // The boxes shown so far, and forget them.
   Boxes Take() { return std::exchange(boxes, {}); }
 
   Boxes boxes;
+
+ private:
+  QString NextFileName(const QString& filters) {
+    last_filters = filters;
+    if (file_names.empty())
+      return QString();
+    QString name = file_names.front();
+    file_names.erase(file_names.begin());
+    return name;
+  }
 };
 
 }  // namespace vexa::testing

@@ -1,0 +1,57 @@
+// The test-set configuration behind the test-plan window's "Config" button: captures the
+// plan, opens the GSM test set and sends it the set-up sequence that every later test run
+// relies on (reset or single-shot mode, cell band and power, paging identity, the set-ups of
+// the measurements, the BER count and the cable-loss correction). Qt-free: the window and
+// vexa-cli both drive it through a ConfigureView.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "instrument/gpib_session.h"
+#include "instrument/test_plan.h"
+
+namespace vexa {
+
+// What the configuration does to the windows besides the memo lines, which go to the
+// session's memo.
+class ConfigureView {
+ public:
+  virtual ~ConfigureView() = default;
+  virtual void ClearMemo() = 0;               // the "8960" page's memo (Memo4)
+  virtual void ResetCommandLineColour() = 0;  // Edit28 back to the normal window colour
+  virtual void EnableStartTest() = 0;         // Bstart
+  virtual void CloseWindow() = 0;             // the test-plan window, showing the main one
+};
+
+// Fills the plan from the test-plan window. May throw a vexa::Error (a field that does not
+// convert); the fields filled before keep their new values.
+using PlanCapture = std::function<void(TestPlan&)>;
+
+// The two progress lines.
+inline constexpr const char* kSetupBeginLine = "Test Plan configured. Now begin setup 8960 ......";
+inline constexpr const char* kSetupEndLine =
+    "8960 setup finished. Now connect 8960 with MS mannually, and start to test";
+
+// The bytes read for the cell-band answer.
+inline constexpr long kCellBandAnswerSize = 200;
+
+// The commands after the cell band, in their order, for `plan`: cell power, paging identity,
+// the measurement set-ups, the BER count and the cable-loss correction ("%f" of the
+// single-precision frequencies and losses).
+std::vector<std::string> SetupCommandsAfterCellBand(const TestPlan& plan);
+
+// Config: clears the memo and the command line's colour, captures the plan (antennaAngle then
+// 0), writes the first progress line, opens `session` and sends "*RST" (`reset_checked`) or
+// "SETUP:ALL:CONTINUOUS:OFF", the cell-band query and, when the answer is outside the enabled
+// family, the band command, then SetupCommandsAfterCellBand(plan). Write results are not
+// checked; a failed open shows its line and the commands still go to the failed handle. Ends
+// with the second progress line, Start Test enabled and the window closed.
+//
+// An error thrown by `capture` ends the configuration at once and is passed on to the caller:
+// the memo is already cleared, nothing is sent and Start Test keeps its state.
+void ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
+                      GpibSession& session, ConfigureView& view);
+
+}  // namespace vexa
