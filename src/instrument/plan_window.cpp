@@ -15,7 +15,7 @@ namespace vexa {
 namespace {
 
 constexpr int kLevelListWidth = 52;
-constexpr int kLevelListHeight = 180;
+constexpr int kLevelListHeight = 236;  // shows every level of a band
 constexpr int kEditWidth = 110;
 
 struct BandNames {
@@ -148,6 +148,7 @@ QWidget* TForm2::BuildLevelGroup() {
   Button6 = Named<QPushButton>("Button6", QStringLiteral("unCheck All"));
   layout->addWidget(Button1, 2, 0, 1, 2);
   layout->addWidget(Button6, 2, 2, 1, 2);
+  layout->setRowStretch(3, 1);  // spare height below the buttons, not between the rows
   return group;
 }
 
