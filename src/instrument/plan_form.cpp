@@ -34,20 +34,27 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// Where a strtol/strtod-style number starting at `pos` has its digits: past the leading
+// blanks and an optional sign (`negative` tells which).
+std::size_t SkipBlanksAndSign(std::string_view text, std::size_t pos, bool& negative) {
+  while (pos < text.size() && IsBlank(text[pos]))
+    ++pos;
+  negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  return pos;
+}
+
 std::string_view UpToNul(std::string_view text) {
   return text.substr(0, text.find('\0'));
 }
 
 // A strtol-style read at `pos`: the value and where it ended (`pos` itself when no digits).
 std::int32_t ReadLong(std::string_view text, std::size_t pos, std::size_t& end) {
-  std::size_t p = pos;
-  while (p < text.size() && IsBlank(text[p]))
-    ++p;
   bool negative = false;
-  if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-    negative = text[p] == '-';
-    ++p;
-  }
+  std::size_t p = SkipBlanksAndSign(text, pos, negative);
   if (p >= text.size() || !IsDigit(text[p])) {
     end = pos;
     return 0;
@@ -74,14 +81,8 @@ float ToSingle(double value) {
 // exponent): the value and where it ended (`pos` itself when there is no number).
 double ReadDecimal(std::string_view text, std::size_t pos, std::size_t& end) {
   end = pos;
-  std::size_t p = pos;
-  while (p < text.size() && IsBlank(text[p]))
-    ++p;
   bool negative = false;
-  if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-    negative = text[p] == '-';
-    ++p;
-  }
+  std::size_t p = SkipBlanksAndSign(text, pos, negative);
   const std::size_t begin = p;
   std::size_t digits = 0;
   for (; p < text.size() && IsDigit(text[p]); ++p)
