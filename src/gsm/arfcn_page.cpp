@@ -113,19 +113,13 @@ void ArfcnPage::ShowHarmonics(GsmBand band) {
 }
 
 void ArfcnPage::Handle(const std::function<void()>& handler) {
-  Guarded([&] {
-    // Shows the form on the way out, also when the handler ends with an error (before the
-    // guard's box appears).
-    struct ShowOnExit {
-      ArfcnPage* page;
-      ~ShowOnExit() { page->ShowForm(); }
-    } show_on_exit{this};
-    // Entry fields and preset texts typed by the user are the form's input.
-    for (GsmBand band : kArfcnBands) {
-      form_.Row(band).entry = RowOf(band).entry->text().toStdString();
-    }
-    handler();
-  });
+  // Entry fields typed by the user are the form's input.
+  GuardedFormHandler(
+      [this] {
+        for (GsmBand band : kArfcnBands)
+          form_.Row(band).entry = RowOf(band).entry->text().toStdString();
+      },
+      handler, [this] { ShowForm(); });
 }
 
 void ArfcnPage::ShowForm() {

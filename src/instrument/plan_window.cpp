@@ -256,14 +256,7 @@ void TForm2::Connect() {
 }
 
 void TForm2::Handle(const std::function<void()>& handler) {
-  Guarded([&] {
-    struct ShowOnExit {
-      TForm2* window;
-      ~ShowOnExit() { window->ShowForm(); }
-    } show_on_exit{this};
-    ReadTexts();
-    handler();
-  });
+  GuardedFormHandler([this] { ReadTexts(); }, handler, [this] { ShowForm(); });
 }
 
 void TForm2::ReadTexts() {

@@ -17,4 +17,17 @@ void Guarded(const std::function<void()>& handler) {
   }
 }
 
+void GuardedFormHandler(const std::function<void()>& read_input,
+                        const std::function<void()>& handler,
+                        const std::function<void()>& show_form) {
+  Guarded([&] {
+    struct ShowOnExit {
+      const std::function<void()>& show;
+      ~ShowOnExit() { show(); }
+    } show_on_exit{show_form};
+    read_input();
+    handler();
+  });
+}
+
 }  // namespace vexa

@@ -11,4 +11,12 @@ namespace vexa {
 // none ever escapes into Qt's event loop.
 void Guarded(const std::function<void()>& handler);
 
+// Runs one handler of a page's form model under the guard: `read_input` copies what the user
+// typed into the form, `handler` runs, and `show_form` mirrors the form into the widgets on
+// the way out, also when the handler ends with an error (before the error box appears), so
+// what the handler wrote stays visible.
+void GuardedFormHandler(const std::function<void()>& read_input,
+                        const std::function<void()>& handler,
+                        const std::function<void()>& show_form);
+
 }  // namespace vexa
