@@ -1,10 +1,7 @@
 #include "instrument/plan_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -16,6 +13,7 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include "core/atomic_file.h"
 #include "core/convert.h"
 
 namespace vexa {
@@ -144,41 +142,6 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
-// Writes `bytes` to a new file beside `path` and renames it over `path`.
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
-  static std::atomic<int> counter = 0;
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST)
-      return false;
-  }
-  if (fd < 0)
-    return false;
-  // Keep the permissions of the file being replaced.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-    ::fchmod(fd, info.st_mode & 07777);
-  std::size_t written = 0;
-  bool ok = true;
-  while (ok && written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR)
-      continue;
-    ok = n > 0;
-    if (ok)
-      written += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok)
-    ::unlink(temporary.c_str());
-  return ok;
-}
-
 }  // namespace
 
 std::string PlanFileName(std::string_view chosen) {
@@ -233,7 +196,7 @@ void SavePlanFile(PlanForm& form, const std::string& chosen) {
   const std::string path = PlanFileName(chosen);
   form.Label15 = chosen + "  Saved";
   const std::string bytes = MergePlanText(form, ReadFileBytes(path), path);
-  if (!ReplaceFile(path, bytes))
+  if (ReplaceFileAtomically(path, bytes) != 0)
     throw PlanFileError("Unable to write to " + path);
 }
 

@@ -1,0 +1,333 @@
+#include "instrument/gsm_test_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/text_format.h"
+
+namespace vexa {
+namespace {
+
+constexpr int kBandOrder[] = {0, 1, 2, 3};  // EGSM, DCS, PCS, GSM850
+constexpr int kTransmitterItems = 4;        // items 0 to 3; 4 to 6 are the receiver items
+
+class SteadyRunClock : public RunClock {
+ public:
+  double NowMs() override {
+    using Ms = std::chrono::duration<double, std::milli>;
+    return Ms(std::chrono::steady_clock::now().time_since_epoch()).count();
+  }
+  UtcTime NowUtc() override { return CurrentUtcTime(); }
+};
+
+int ListLength(const std::array<std::int32_t, kChannelListSize>& list) {
+  return static_cast<int>(std::find(list.begin(), list.end(), kEndOfList) - list.begin());
+}
+int ListLength(const std::array<std::int32_t, kLevelListSize>& list) {
+  return static_cast<int>(std::find(list.begin(), list.end(), kEndOfList) - list.begin());
+}
+
+// The leading decimal integer of an answer, as strtol reads it; 0 when there is none.
+long LeadingInteger(const std::string& answer) {
+  return std::strtol(answer.c_str(), nullptr, 10);
+}
+
+// A bus text for the trace: printable bytes as they are, others as \xNN.
+std::string Printable(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f && byte != '\\')
+      text += c;
+    else
+      text += Format("\\x%02X", byte);
+  }
+  return text;
+}
+
+}  // namespace
+
+RunClock& SystemRunClock() {
+  static SteadyRunClock clock;
+  return clock;
+}
+
+std::string TestTimeCaption(double elapsed_ms) {
+  const auto minutes = static_cast<long long>(elapsed_ms * 0.001 * (1.0 / 60.0));
+  const auto seconds = static_cast<long long>(elapsed_ms) / 1000 % 60;
+  return Format("Test time is %02lldm:%02llds", minutes, seconds);
+}
+
+long CountMeasurements(const TestPlan& plan) {
+  long transmitter = 0;
+  long receiver = 0;
+  for (int item = 0; item < kTestItemCount; ++item) {
+    if (plan.itemEnabled[static_cast<std::size_t>(item)])
+      ++(item < kTransmitterItems ? transmitter : receiver);
+  }
+  long total = 0;
+  for (int band : kBandOrder) {
+    const auto b = static_cast<std::size_t>(band);
+    if (!plan.bandEnabled[b])
+      continue;
+    total += ListLength(plan.channels[b]) * (ListLength(plan.levels[b]) * transmitter + receiver);
+  }
+  return total;
+}
+
+// The test set as the run uses it: the session's current descriptor for every call (so a
+// console command that opens the device anew during the run is followed), the cancel check
+// before every call, and the bus trace.
+class GsmTestRun::Bus : public GsmBus {
+ public:
+  Bus(GsmTestRun& run, std::FILE* trace) : run_(run), trace_(trace) {}
+
+  void Write(std::string_view command) override {
+    Check();
+    Trace('>', command);
+    run_.session_.CurrentLink().Write(std::string(command));
+  }
+
+  std::string Query(std::string_view query, long size, long& received) override {
+    Check();
+    Trace('>', query);
+    GpibSession::Link link = run_.session_.CurrentLink();
+    link.Write(std::string(query));
+    gpib::Status status;
+    std::string answer = link.ReadAnswer(size, &status);
+    // A failed read (a time-out) counts as nothing received.
+    received = status.Failed() ? 0 : std::clamp(status.ibcntl, 0L, size);
+    if (trace_) {
+      Trace('<', status.Failed()
+                     ? Format("(read failed, ibsta = 0x%x iberr = %d)", status.ibsta, status.iberr)
+                     : answer);
+    }
+    Check();
+    return answer;
+  }
+
+  // "CALL:CONN:STAT?": the leading integer of the answer; 0 when the read failed.
+  bool CallConnected() {
+    long received = 0;
+    return LeadingInteger(Query("CALL:CONN:STAT?", 20, received)) != 0;
+  }
+
+ private:
+  void Check() const {
+    if (run_.cancelled_)
+      throw Cancelled{};
+  }
+  void Trace(char direction, std::string_view bytes) {
+    if (!trace_)
+      return;
+    const double seconds = (run_.clock_.NowMs() - run_.start_ms_) / 1000.0;
+    std::fprintf(trace_, "%12.6f %c %s\n", seconds, direction, Printable(bytes).c_str());
+  }
+
+  GsmTestRun& run_;
+  std::FILE* trace_;
+};
+
+GsmTestRun::GsmTestRun(TestPlan& plan, GpibSession& session, GsmRunView& view, RunClock& clock,
+                       GsmRunOptions options)
+    : plan_(plan), session_(session), view_(view), clock_(clock), options_(std::move(options)) {}
+
+GsmTestRun::~GsmTestRun() = default;
+
+void GsmTestRun::Cancel() {
+  {
+    const std::lock_guard lock(wait_mutex_);
+    cancelled_ = true;
+  }
+  wait_condition_.notify_all();
+}
+
+void GsmTestRun::Wait(int ms) {
+  std::unique_lock lock(wait_mutex_);
+  wait_condition_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
+                           [this] { return cancelled_.load(); });
+}
+
+bool GsmTestRun::Start() {
+  view_.SetVerdictColour(VerdictColour::kNormal);
+  // A 20-byte answer; a failed read leaves nothing, which counts as no call.
+  GpibSession::Link link = session_.CurrentLink();
+  link.Write("CALL:CONNECTED:STATE?");
+  if (LeadingInteger(link.ReadAnswer(20)) == 0) {
+    view_.AppendLine(kConnectMsLine);
+    return false;
+  }
+  if (!plan_.antennaMode || plan_.antennaAngle >= 360) {
+    if (plan_.antennaMode)
+      plan_.antennaAngle = 0;
+    view_.ClearMemo();
+  }
+  return true;
+}
+
+RunOutcome GsmTestRun::Run() {
+  std::FILE* trace = nullptr;
+  if (!options_.trace_path.empty()) {
+    trace = std::fopen(options_.trace_path.c_str(), "w");
+    if (!trace)
+      view_.AppendLine("Unable to write to " + options_.trace_path);
+  }
+  RunOutcome outcome = RunOutcome::kFinished;
+  try {
+    view_.SetRunning(true);
+    stop_requested_ = false;
+    any_failure_ = false;
+    log_path_.clear();
+    log_failed_ = false;
+    start_ms_ = clock_.NowMs();
+    measurements_done_ = 0;
+    measurements_total_ = CountMeasurements(plan_);
+    if (trace) {
+      const UtcTime now = clock_.NowUtc();
+      std::fprintf(trace,
+                   "# VEXA bus trace of a GSM test run started %d-%02d-%02d %02d:%02d UTC "
+                   "(seconds since the start; > sent, < received)\n",
+                   now.year, now.month, now.day, now.hour, now.minute);
+    }
+    view_.AppendLine(kRunHeaderLine);
+    Bus bus(*this, trace);
+    RunPlan(bus);
+    Finish();
+  } catch (const Stopped&) {
+    outcome = RunOutcome::kStopped;
+  } catch (const Cancelled&) {
+    outcome = RunOutcome::kCancelled;
+  }
+  if (trace)
+    std::fclose(trace);
+  return outcome;
+}
+
+void GsmTestRun::RunPlan(Bus& bus) {
+  for (int band : kBandOrder) {
+    const auto b = static_cast<std::size_t>(band);
+    if (!plan_.bandEnabled[b])
+      continue;
+    const char* name = kPlanBandNames[b];
+    const bool low = IsLowBand(band);
+    long received = 0;
+    const std::string cell_band = bus.Query("CALL:CELL:BAND?", kCellBandQuerySize, received);
+    // The cell goes to the band family of the band under test when it is outside it.
+    const bool pcs_family = band == 2 || band == 3;
+    if (pcs_family ? cell_band != "PCS" && cell_band != "GSM850"
+                   : cell_band != "EGSM" && cell_band != "DCS") {
+      bus.Write(pcs_family ? "CALL:CELL:BAND PCS" : "CALL:CELL:BAND EGSM");
+    }
+    CallCheck(bus);
+    bus.Write(Format("CALL:TCHANNEL:BAND %s", name));
+    for (int c = 0;
+         c < kChannelListSize && plan_.channels[b][static_cast<std::size_t>(c)] != kEndOfList;
+         ++c) {
+      bus.Write(Format("CALL:TCHANNEL:ARFCN:%s %d", name,
+                       plan_.channels[b][static_cast<std::size_t>(c)]));
+      for (int p = 0;
+           p < kLevelListSize && plan_.levels[b][static_cast<std::size_t>(p)] != kEndOfList; ++p) {
+        bus.Write(Format("CALL:MS:TXLEVEL %d", plan_.levels[b][static_cast<std::size_t>(p)]));
+        for (int t = 0; t < kTransmitterItems; ++t) {
+          if (plan_.itemEnabled[static_cast<std::size_t>(t)])
+            bus.Write(Format("INITIATE:%s:ON", kTestItemNames[static_cast<std::size_t>(t)]));
+        }
+        for (int t = 0; t < kTransmitterItems; ++t) {
+          if (plan_.itemEnabled[static_cast<std::size_t>(t)])
+            Measure(bus, band, c, p, t);
+        }
+        PollStop();
+      }
+      bus.Write(low ? "CALL:MS:TXLEVEL 5" : "CALL:MS:TXLEVEL 0");
+      for (int t = kTransmitterItems; t < kTestItemCount; ++t) {
+        if (plan_.itemEnabled[static_cast<std::size_t>(t)])
+          Measure(bus, band, c, 0, t);
+      }
+      PollStop();
+    }
+  }
+}
+
+void GsmTestRun::CallCheck(Bus& bus) {
+  while (!bus.CallConnected()) {
+    view_.Beep(options_.beep_ms);
+    Wait(options_.beep_ms);
+    if (cancelled_)
+      throw Cancelled{};
+    if (!view_.AskToReconnect(cancelled_) || cancelled_)
+      throw Cancelled{};
+  }
+}
+
+void GsmTestRun::TimeUpdate() {
+  view_.SetTestTime(TestTimeCaption(clock_.NowMs() - start_ms_));
+}
+
+void GsmTestRun::PollStop() {
+  TimeUpdate();
+  if (cancelled_)
+    throw Cancelled{};
+  if (stop_requested_) {
+    view_.SetRunning(false);
+    throw Stopped{};
+  }
+}
+
+void GsmTestRun::Measure(Bus& bus, int band, int channel_position, int level_position, int item) {
+  CallCheck(bus);
+  const auto b = static_cast<std::size_t>(band);
+  const bool transmitter = item < kTransmitterItems;
+  const int level = transmitter ? plan_.levels[b][static_cast<std::size_t>(level_position)]
+                                : (IsLowBand(band) ? 5 : 0);
+  const ItemContext context{
+      plan_, band,           plan_.channels[b][static_cast<std::size_t>(channel_position)],
+      level, level_position, previous_tx_power_};
+  MeasureItem(bus, *this, context, item);
+  ++measurements_done_;
+  view_.ShowProgress(measurements_done_, measurements_total_, clock_.NowMs() - start_ms_);
+}
+
+void GsmTestRun::AppendLine(const std::string& line) {
+  view_.AppendLine(line);
+}
+
+void GsmTestRun::MarkFailure() {
+  any_failure_ = true;
+}
+
+void GsmTestRun::Finish() {
+  TimeUpdate();
+  const std::int32_t angle = plan_.antennaAngle;
+  if (plan_.antennaMode) {
+    // Saturating, so that a huge step still ends the series instead of overflowing.
+    const long long next = static_cast<long long>(angle) + plan_.antennaStep;
+    plan_.antennaAngle = static_cast<std::int32_t>(std::clamp<long long>(next, INT_MIN, INT_MAX));
+  }
+  if (!plan_.antennaMode || plan_.antennaAngle >= 360) {
+    view_.AppendLine(kTestFinishedLine);
+    view_.AppendLine(any_failure_ ? kOverallFailed : kOverallPassed);
+    WriteLog();
+  } else {
+    view_.AppendLine(Format("Angle %d degree Test finished", static_cast<int>(angle)));
+  }
+  view_.SetVerdictColour(any_failure_ ? VerdictColour::kFailed : VerdictColour::kPassed);
+  view_.SetRunning(false);
+}
+
+void GsmTestRun::WriteLog() {
+  const SavedLog saved = SaveNewLog(options_.log_directory, LogFileStem(clock_.NowUtc()), ".xls",
+                                    view_.MemoLines(), kCreditLine);
+  view_.AppendLine(saved.path);
+  view_.AppendLine(kCreditLine);
+  log_path_ = saved.path;
+  log_failed_ = saved.error != 0;
+  if (log_failed_)
+    view_.AppendLine(LogWriteErrorLine(saved));
+}
+
+}  // namespace vexa

@@ -1,0 +1,42 @@
+// The log files of the two instrument runs: named by the time the run ended, written whole and
+// atomically into their directory ("GSM Log", "Current Log"), never over an older log.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+struct UtcTime {
+  int year = 1970;
+  int month = 1;  // 1 to 12
+  int day = 1;    // 1 to 31
+  int hour = 0;   // 0 to 23
+  int minute = 0;
+};
+
+UtcTime CurrentUtcTime();
+
+// "%.2d%.2d-%d%.2d%.2d" of the UTC hour plus 8 (not wrapped: 08 to 31, the date stays the UTC
+// date), the minute, the year, the month and the day: 23:30 UTC on 25 December 2006 gives
+// "3130-20061225".
+std::string LogFileStem(const UtcTime& time);
+
+struct SavedLog {
+  std::string path;  // "GSM Log/3130-20061225.xls" (or "...-2.xls"; see SaveNewLog)
+  int error = 0;     // 0, or the errno value of the failed write
+};
+
+// Saves a log as a new file in `directory` (created when missing): `lines`, then the file's
+// own name as a line, then `credit`, each ending in CR LF. The name is directory/stem.extension;
+// when a file of that name exists (two runs ending in the same minute), "-2", "-3", ... goes
+// before the extension, so no log is ever replaced. The file appears complete or not at all.
+// On failure the path is the name the log should have had.
+SavedLog SaveNewLog(const std::string& directory, const std::string& stem,
+                    const std::string& extension, std::vector<std::string> lines,
+                    const std::string& credit);
+
+// The memo line for a log that could not be written.
+std::string LogWriteErrorLine(const SavedLog& saved);
+
+}  // namespace vexa
