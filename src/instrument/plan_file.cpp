@@ -128,16 +128,16 @@ std::string Flag(bool on) {
   return on ? "1" : "0";
 }
 
-// The INI service writes bare LF line ends here; plan files use CR LF.
+// The INI service writes bare LF line ends here; plan files use CR LF. A carriage return
+// that an existing file carried inside a section name is kept: dropping it would turn a
+// section the program ignores ("[PCL\r]") into one it reads ("[PCL]").
 std::string WithCrLf(const std::string& text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
-  for (const char c : text) {
-    if (c == '\r')
-      continue;
-    if (c == '\n')
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
       out += '\r';
-    out += c;
+    out += text[i];
   }
   return out;
 }

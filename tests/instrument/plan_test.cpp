@@ -616,6 +616,19 @@ TEST_F(PlanFiles, SavingIntoAnExistingFileKeepsItsOtherContent) {
   EXPECT_EQ(Snapshot(opened, false), Snapshot(form, false));
 }
 
+// A carriage return inside a section name makes a section the program does not read; saving
+// into the file must not turn it into one it reads (here a level list with a 98 in it).
+TEST_F(PlanFiles, ASectionNameWithACarriageReturnStaysForeignAfterASave) {
+  PlanForm form = StartedForm();
+  SavePlanFile(form, Path("cr.tpl"));
+  Write("cr.tpl", Read("cr.tpl") + "[PCL\r]\nEGSM=5,98,\n");
+  OpenPlanFile(form, Path("cr.tpl"));
+  SavePlanFile(form, Path("cr.tpl"));
+  PlanForm again = StartedForm();
+  EXPECT_NO_THROW(OpenPlanFile(again, Path("cr.tpl"))) << Read("cr.tpl");
+  EXPECT_EQ(Snapshot(again, false), Snapshot(form, false));
+}
+
 TEST_F(PlanFiles, AFailedSaveReportsTheFileAndLeavesTheOldOneWhole) {
   // A directory that is not there.
   PlanForm form = StartedForm();
