@@ -307,8 +307,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose() {
-  // The instrument workers are cancelled here once their pages exist, so a run cut off by
-  // closing the window writes no log and the program does not wait for a bus time-out.
+  // The instrument runs are cancelled here, so a run cut off by closing the window writes no
+  // log; each page waits for its worker's bus call in progress when it is destroyed.
+  for (Page* page : pages_) {
+    if (page)
+      page->FormClose();
+  }
 }
 
 }  // namespace vexa

@@ -24,7 +24,9 @@ void PrintHelp(std::ostream& out) {
       << "  0  done; for console and runs: every instrument command succeeded\n"
       << "  1  the page refused the input or an action ended on an error (message on stderr);\n"
       << "     console: a command failed on the bus or was refused\n"
-      << "  2  bad usage (unknown command, key, action or band, missing arguments)\n";
+      << "  2  bad usage (unknown command, key, action or band, missing arguments)\n"
+      << "  3  gsm-test: the run finished with the verdict \"Failed\"\n"
+      << "  4  gsm-test: the run was stopped (SIGINT, SIGTERM) before the end\n";
 }
 
 }  // namespace

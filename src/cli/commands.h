@@ -24,5 +24,6 @@ std::vector<Command> GsmCommands();
 std::vector<Command> InstrumentCommands();
 std::vector<Command> PlanCommands();
 std::vector<Command> ConfigureCommands();
+std::vector<Command> GsmTestCommands();
 
 }  // namespace vexa::cli

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/testset_cli.h"
 #include "core/errors.h"
 #include "core/latin1.h"
 #include "instrument/gpib_driver.h"
@@ -8,44 +9,16 @@
 #include "instrument/plan_file.h"
 #include "instrument/plan_form.h"
 #include "instrument/test_plan.h"
-#include "instrument/testset_config.h"
 
 namespace vexa::cli {
-namespace {
 
-// The memo lines on `out` (Latin-1 bus bytes printed as UTF-8); the window effects have
-// nothing to show on a terminal but whether Start Test ended up enabled.
-class StreamPage : public MemoSink, public ConfigureView {
- public:
-  explicit StreamPage(std::ostream& out) : out_(out) {}
-  void AppendLine(const std::string& line) override { out_ << Latin1ToUtf8(line) << '\n'; }
-  void ClearMemo() override {}
-  void ResetCommandLineColour() override {}
-  void EnableStartTest() override { start_test_enabled_ = true; }
-  void CloseWindow() override {}
-  bool start_test_enabled() const { return start_test_enabled_; }
+void StreamPage::AppendLine(const std::string& line) {
+  lines_.push_back(line);
+  out_ << Latin1ToUtf8(line) << '\n';
+  out_.flush();
+}
 
- private:
-  std::ostream& out_;
-  bool start_test_enabled_ = false;
-};
-
-// "Config" in the test-plan window: the window as it opens, or with FILE opened into it as
-// "Open Tpl" does; "--no-rst" unchecks "*RST". Configures the test set through the same driver
-// loader as the window and prints the memo lines.
-int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  bool no_reset = false;
-  std::string file;
-  for (const std::string& arg : args) {
-    if (arg == "--no-rst") {
-      no_reset = true;
-    } else if (arg.rfind("--", 0) != 0 && file.empty()) {
-      file = arg;
-    } else {
-      err << "vexa-cli: unknown argument '" << arg << "' for configure (see --help)\n";
-      return 2;
-    }
-  }
+int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, std::ostream& err) {
   PlanForm form;
   form.FormCreate();
   try {
@@ -59,7 +32,6 @@ int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::o
     form.CheckBox1.checked = false;
 
   err << gpib::DriverNote() << '\n';
-  StreamPage page(out);
   TestSetDevice.SetMemo(&page);
   int code = 0;
   try {
@@ -71,8 +43,28 @@ int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::o
     code = 1;
   }
   TestSetDevice.DetachMemo(&page);
-  out.flush();
   return code == 0 && page.start_test_enabled() ? 0 : 1;
+}
+
+namespace {
+
+int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  bool no_reset = false;
+  std::string file;
+  for (const std::string& arg : args) {
+    if (arg == "--no-rst") {
+      no_reset = true;
+    } else if (arg.rfind("--", 0) != 0 && file.empty()) {
+      file = arg;
+    } else {
+      err << "vexa-cli: unknown argument '" << arg << "' for configure (see --help)\n";
+      return 2;
+    }
+  }
+  StreamPage page(out);
+  const int code = ConfigureFromPlan(file, no_reset, page, err);
+  out.flush();
+  return code;
 }
 
 }  // namespace

@@ -80,13 +80,12 @@ bool HoldsEveryLevel(const TestPlan& plan, int band) {
 double AnswerFields::Next() {
   if (position_ >= answer_.size())
     return 0;
-  // The answer is a view; strtod needs a terminated text. Answers are at most a kilobyte.
   static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  thread_local std::string text;
-  text.assign(answer_.substr(position_));
+  // The answer is a terminated text: strtod stops at its end (or at a zero byte in it).
+  const char* start = answer_.c_str() + position_;
   char* end = nullptr;
-  const double value = strtod_l(text.c_str(), &end, c_locale);
-  position_ += static_cast<std::size_t>(end - text.c_str()) + 1;
+  const double value = strtod_l(start, &end, c_locale);
+  position_ += static_cast<std::size_t>(end - start) + 1;
   return value;
 }
 

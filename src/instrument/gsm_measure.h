@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "instrument/test_plan.h"
 
@@ -64,14 +65,14 @@ inline constexpr long kCellBandQuerySize = 100;
 // read 0.
 class AnswerFields {
  public:
-  explicit AnswerFields(std::string_view answer) : answer_(answer) {}
+  explicit AnswerFields(std::string answer) : answer_(std::move(answer)) {}
   // The next field as strtod gives it.
   double Next();
   // Reads and drops `count` fields.
   void Skip(int count);
 
  private:
-  std::string_view answer_;
+  std::string answer_;  // owned: the answers are temporaries of the queries
   std::size_t position_ = 0;
 };
 

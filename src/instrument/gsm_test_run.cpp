@@ -173,7 +173,7 @@ bool GsmTestRun::Start() {
 RunOutcome GsmTestRun::Run() {
   std::FILE* trace = nullptr;
   if (!options_.trace_path.empty()) {
-    trace = std::fopen(options_.trace_path.c_str(), "w");
+    trace = std::fopen(options_.trace_path.c_str(), options_.trace_append ? "a" : "w");
     if (!trace)
       view_.AppendLine("Unable to write to " + options_.trace_path);
   }

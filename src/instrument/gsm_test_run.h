@@ -65,6 +65,8 @@ struct GsmRunOptions {
   int beep_ms = 2000;
   // When not empty, every command and answer of the run is written here with a time stamp.
   std::string trace_path;
+  // Add to the trace file instead of starting it anew (the runs of an antenna series).
+  bool trace_append = false;
 };
 
 // How a run ended.

@@ -110,6 +110,7 @@ class Bus {
     latency_ = Clock::duration::zero();
     speed_ = 1;
     timeout_scale_ = 1;
+    drop_call_countdown_ = 0;
     ++generation_;
     changed_.notify_all();
   }
@@ -181,6 +182,12 @@ class Bus {
   void set_latency(Clock::duration latency) { latency_ = latency; }
   void set_speed(double speed) { speed_ = speed; }
   double timeout_scale() const { return timeout_scale_; }
+  void set_drop_call_after(int messages) { drop_call_countdown_ = std::max(messages, 0); }
+  // Counts one message received by the test set; drops the call after the last one counted.
+  void CountTestSetMessage() {
+    if (drop_call_countdown_ > 0 && --drop_call_countdown_ == 0)
+      test_set_.SetCallConnected(false);
+  }
   void set_timeout_scale(double scale) { timeout_scale_ = scale; }
 
  private:
@@ -194,6 +201,7 @@ class Bus {
   double speed_ = 1;
   double timeout_scale_ = 1;
   unsigned long generation_ = 0;
+  int drop_call_countdown_ = 0;  // test-set messages until the call drops; 0: never
 };
 
 Bus& TheBus() {
@@ -298,6 +306,9 @@ VEXA_SIM_API int ibwrt(int ud, const void* buffer, long count) {
   port.output.clear();
   double acquisition_seconds = 0;
   std::string response = RunMessage(*port.instrument, message, acquisition_seconds);
+  // The message that completes the count is still answered with the call up.
+  if (address == kTestSetAddress)
+    bus.CountTestSetMessage();
   if (!response.empty())
     bus.Deliver(address, std::move(response), acquisition_seconds);
   return Finish(Done(count));
@@ -379,6 +390,12 @@ VEXA_SIM_API void vexa_sim_set_call_connected(int connected) {
   Bus& bus = TheBus();
   std::lock_guard<std::mutex> lock(bus.mutex());
   bus.test_set().SetCallConnected(connected != 0);
+}
+
+VEXA_SIM_API void vexa_sim_drop_call_after(int messages) {
+  Bus& bus = TheBus();
+  std::lock_guard<std::mutex> lock(bus.mutex());
+  bus.set_drop_call_after(messages);
 }
 
 VEXA_SIM_API void vexa_sim_fail_next_reads(int address, int mode, int count) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -22,6 +23,21 @@ const std::vector<double> kDefaultPvtOffsetsUs = {-28.0, -18.0, -10.0, 0.0,
 const std::vector<double> kDefaultSwitchingKhz = {400, -400, 600, -600, 1200, -1200, 1800, -1800};
 const std::vector<double> kDefaultModulationKhz = {100, -100, 200, -200, 250,  -250,
                                                    400, -400, 600, -600, 1800, -1800};
+
+// The measurement kinds, for the noise sequence.
+enum NoiseKind { kTxNoise = 0, kPvtNoise = 1, kPferNoise = 2, kOrfsNoise = 3, kBerNoise = 4 };
+// Fields of the ORFS noise: the switching results, then the bandwidth power, then the
+// modulation results.
+constexpr int kOrfsBandwidthField = 8;
+constexpr int kOrfsModulationField = 9;
+
+// A 64-bit mix (splitmix64's finaliser): neighbouring inputs give unrelated outputs.
+std::uint64_t Mix(std::uint64_t x) {
+  x += 0x9e3779b97f4a7c15ULL;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+  return x ^ (x >> 31);
+}
 
 int ClampToInt(double value, int low, int high) {
   return static_cast<int>(std::clamp(value, static_cast<double>(low), static_cast<double>(high)));
@@ -202,6 +218,7 @@ void TestSet::Reset() {
   ResetSettings();
   phone_ = PhoneValues{};
   call_connected_ = true;
+  measurement_sequence_ = {};
 }
 
 void TestSet::ResetSettings() {
@@ -223,6 +240,7 @@ bool TestSet::SetValue(const std::string& name, double value) {
       {"rxqual_offset", &phone_.rxqual_offset},
       {"ber_offset", &phone_.ber_offset},
       {"cable_loss", &phone_.cable_loss},
+      {"noise", &phone_.noise},
   };
   for (const auto& [known, target] : values) {
     if (name == known) {
@@ -277,10 +295,26 @@ int TestSet::ReportedRxQuality() const {
   return static_cast<int>(std::clamp(rxqual, 0.0, 7.0));
 }
 
+double TestSet::Noise(int kind, int field) const {
+  if (!(phone_.noise > 0))
+    return 0;
+  const std::uint64_t key =
+      (static_cast<std::uint64_t>(kind) << 56) ^
+      (static_cast<std::uint64_t>(measurement_sequence_[static_cast<std::size_t>(kind)]) << 12) ^
+      static_cast<std::uint64_t>(field);
+  const double unit = static_cast<double>(Mix(key) >> 11) / 9007199254740992.0;  // [0, 1)
+  return phone_.noise * (2.0 * unit - 1.0);
+}
+
+double TestSet::WithNoise(double value, int kind, int field) const {
+  // Without noise the value stays untouched (adding 0 would turn -0 into +0).
+  return phone_.noise > 0 ? value + Noise(kind, field) : value;
+}
+
 std::string TestSet::TxPowerAnswer() const {
   if (!call_connected_)
     return Join({"1", Nr3(kNotAvailable)});
-  return Join({"0", Nr3(MeasuredBurstPower())});
+  return Join({"0", Nr3(WithNoise(MeasuredBurstPower(), kTxNoise, 0))});
 }
 
 std::string TestSet::PvtAnswer() const {
@@ -288,9 +322,11 @@ std::string TestSet::PvtAnswer() const {
   const bool up = call_connected_;
   fields.push_back(up ? "0" : "1");
   fields.push_back(up ? Nr1(phone_.pvt_mask_fail != 0 ? 1 : 0) : Nr3(kNotAvailable));
-  fields.push_back(Nr3(up ? MeasuredBurstPower() : kNotAvailable));
+  fields.push_back(Nr3(up ? WithNoise(MeasuredBurstPower(), kPvtNoise, 0) : kNotAvailable));
+  int field = 1;
   for (double offset : settings_.pvt_offsets_us) {
-    fields.push_back(Nr3(up ? Interpolate(kBurstShape, offset) : kNotAvailable));
+    const double power = WithNoise(Interpolate(kBurstShape, offset), kPvtNoise, field++);
+    fields.push_back(Nr3(up ? power : kNotAvailable));
   }
   return Join(fields);
 }
@@ -301,23 +337,33 @@ std::string TestSet::PferAnswer() const {
   }
   const double frequency_error =
       phone_.frequency_error_ppm * kBandFrequencyMhz[static_cast<int>(settings_.tch_band)];
-  return Join(
-      {"0", Nr3(phone_.rms_phase_error), Nr3(phone_.peak_phase_error), Nr3(frequency_error)});
+  // Phase errors are magnitudes: noise never takes them below zero.
+  const double rms = phone_.noise > 0
+                         ? std::max(0.0, WithNoise(phone_.rms_phase_error, kPferNoise, 0))
+                         : phone_.rms_phase_error;
+  const double peak = phone_.noise > 0
+                          ? std::max(0.0, WithNoise(phone_.peak_phase_error, kPferNoise, 1))
+                          : phone_.peak_phase_error;
+  return Join({"0", Nr3(rms), Nr3(peak), Nr3(WithNoise(frequency_error, kPferNoise, 2))});
 }
 
 std::string TestSet::OrfsAnswer() const {
   const bool up = call_connected_;
   const double power = MeasuredBurstPower();
-  const double bandwidth_power = power - 6.8;
+  const double bandwidth_power = WithNoise(power - 6.8, kOrfsNoise, kOrfsBandwidthField);
   std::vector<std::string> fields = {up ? "0" : "1", Nr3(up ? power : kNotAvailable)};
+  int field = 0;
   for (double offset : settings_.switching_khz) {
-    const double result =
-        power + Interpolate(kSwitchingBelowCarrier, std::fabs(offset)) + phone_.orfs_offset;
+    const double result = WithNoise(
+        power + Interpolate(kSwitchingBelowCarrier, std::fabs(offset)) + phone_.orfs_offset,
+        kOrfsNoise, field++);
     fields.push_back(Nr3(up ? result : kNotAvailable));
   }
   fields.push_back(Nr3(up ? bandwidth_power : kNotAvailable));
+  field = kOrfsModulationField;
   for (double offset : settings_.modulation_khz) {
-    const double result = Interpolate(kModulationShape, std::fabs(offset)) + phone_.orfs_offset;
+    const double result = WithNoise(
+        Interpolate(kModulationShape, std::fabs(offset)) + phone_.orfs_offset, kOrfsNoise, field++);
     fields.push_back(Nr3(up ? result : kNotAvailable));
   }
   return Join(fields);
@@ -326,17 +372,21 @@ std::string TestSet::OrfsAnswer() const {
 std::string TestSet::OrfsLimitAnswer() const {
   const Band band = settings_.tch_band;
   const double power = MeasuredBurstPower();
-  const double bandwidth_power = power - 6.8;
+  const double bandwidth_power = WithNoise(power - 6.8, kOrfsNoise, kOrfsBandwidthField);
   std::vector<std::string> fields;
+  int field = 0;
   for (double offset : settings_.switching_khz) {
-    const double result =
-        power + Interpolate(kSwitchingBelowCarrier, std::fabs(offset)) + phone_.orfs_offset;
+    const double result = WithNoise(
+        power + Interpolate(kSwitchingBelowCarrier, std::fabs(offset)) + phone_.orfs_offset,
+        kOrfsNoise, field++);
     const double limit = SwitchingLimit(band, offset);
     fields.push_back(Nr1(!call_connected_ || result > limit ? 1 : 0));
     fields.push_back(Nr3(limit));
   }
+  field = kOrfsModulationField;
   for (double offset : settings_.modulation_khz) {
-    const double relative = Interpolate(kModulationShape, std::fabs(offset)) + phone_.orfs_offset;
+    const double relative = WithNoise(
+        Interpolate(kModulationShape, std::fabs(offset)) + phone_.orfs_offset, kOrfsNoise, field++);
     const double relative_limit = ModulationRelativeLimit(offset);
     const double absolute_limit = ModulationAbsoluteLimit(band, offset);
     // A result passes when it is within either the relative or the absolute limit.
@@ -352,8 +402,8 @@ std::string TestSet::BerAnswer() const {
   const long bits = settings_.ber_bits;
   if (!call_connected_)
     return Join({"1", Nr1(bits), Nr3(kNotAvailable)});
-  const double modelled =
-      0.25 * std::pow(2.0, (-104.0 - CellPowerAtPhone()) / 2.0) + phone_.ber_offset;
+  const double modelled = WithNoise(
+      0.25 * std::pow(2.0, (-104.0 - CellPowerAtPhone()) / 2.0) + phone_.ber_offset, kBerNoise, 0);
   // Whole bit errors out of the bits tested, as a real count gives.
   const double errors = std::round(std::clamp(modelled, 0.0, 50.0) / 100.0 * bits);
   return Join({"0", Nr1(bits), Nr3(errors * 100.0 / bits)});
@@ -383,14 +433,23 @@ std::optional<std::string> TestSet::Handle(const Unit& unit, double& /*acquisiti
     const Band band = BandFromNode(unit).value_or(settings_.tch_band);
     return Nr1(settings_.level[static_cast<int>(band)]);
   }
-  if (Matches(unit, "FETCh:TXPower[:ALL]?"))
+  // Each measurement draws new noise; the ORFS limits judge the last ORFS measurement.
+  if (Matches(unit, "FETCh:TXPower[:ALL]?")) {
+    ++measurement_sequence_[kTxNoise];
     return TxPowerAnswer();
-  if (Matches(unit, "FETCh:PVTime[:ALL]?"))
+  }
+  if (Matches(unit, "FETCh:PVTime[:ALL]?")) {
+    ++measurement_sequence_[kPvtNoise];
     return PvtAnswer();
-  if (Matches(unit, "FETCh:PFERror[:ALL]?"))
+  }
+  if (Matches(unit, "FETCh:PFERror[:ALL]?")) {
+    ++measurement_sequence_[kPferNoise];
     return PferAnswer();
-  if (Matches(unit, "FETCh:ORFSpectrum[:ALL]?"))
+  }
+  if (Matches(unit, "FETCh:ORFSpectrum[:ALL]?")) {
+    ++measurement_sequence_[kOrfsNoise];
     return OrfsAnswer();
+  }
   if (Matches(unit, "FETCh:ORFSpectrum:LIMit[:ALL]?"))
     return OrfsLimitAnswer();
   if (Matches(unit, "CALL:MS:REPorted:RXLevel[:FULL|SUB|NEW]?")) {
@@ -399,8 +458,10 @@ std::optional<std::string> TestSet::Handle(const Unit& unit, double& /*acquisiti
   if (Matches(unit, "CALL:MS:REPorted:RXQuality[:FULL|SUB|NEW]?")) {
     return call_connected_ ? Nr1(ReportedRxQuality()) : Nr3(kNotAvailable);
   }
-  if (Matches(unit, "FETCh:BERRor[:ALL]?"))
+  if (Matches(unit, "FETCh:BERRor[:ALL]?")) {
+    ++measurement_sequence_[kBerNoise];
     return BerAnswer();
+  }
   if (std::optional<std::string> setup = SetupQuery(unit))
     return setup;
   return kUndefinedHeader;

@@ -61,8 +61,15 @@
 // level within +-0.3 dB of nominal); the reported RXLEV follows the cell power at the phone as
 // floor(power + 111) clamped to 0..63 (RXLEV n covers -111 + n to -110 + n dBm); RXQUAL is 0
 // down to -100 dBm and worsens by one every 3 dB below; the bit error ratio roughly doubles for
-// every 2 dB below -104 dBm. *RST does not drop the call: the simulated phone re-establishes it
-// at once, since nothing in the program could reconnect it.
+// every 2 dB below -104 dBm.
+//
+// Noise: with "noise" n > 0 every measured value (TX power, the PVT powers, the phase and
+// frequency errors, the ORFS results, the bit error ratio) deviates by up to +-n dB (degrees,
+// Hz, percentage points) from the model. The deviations come from a hash of the measurement's
+// sequence number and the field, so the same run after a reset gives the same answers; the
+// ORFS limit flags judge the noisy results of the last ORFS measurement. With n = 0 (the
+// default) the answers are exactly the model's. *RST does not drop the call: the simulated phone
+// re-establishes it at once, since nothing in the program could reconnect it.
 #pragma once
 
 #include <array>
@@ -88,6 +95,7 @@ struct PhoneValues {
   double rxqual_offset = 0;            // "rxqual_offset", added to the reported RXQUAL
   double ber_offset = 0;               // "ber_offset", percentage points added to the BER
   double cable_loss = 0;               // "cable_loss", dB lost by the bench cable both ways
+  double noise = 0;                    // "noise", largest random deviation (0: none)
 };
 
 class TestSet : public Instrument {
@@ -145,10 +153,16 @@ class TestSet : public Instrument {
   std::string BerAnswer() const;
   int ReportedRxLevel() const;
   int ReportedRxQuality() const;
+  // The deviation of field `field` of the current measurement of `kind`, within +-noise.
+  double Noise(int kind, int field) const;
+  // `value` plus that deviation; exactly `value` without noise.
+  double WithNoise(double value, int kind, int field) const;
 
   Settings settings_;
   PhoneValues phone_;
   bool call_connected_ = true;
+  // Measurements answered so far, by kind (TX power, PVT, PFER, ORFS, BER): the noise seed.
+  std::array<unsigned long, 5> measurement_sequence_{};
 };
 
 }  // namespace vexa::sim

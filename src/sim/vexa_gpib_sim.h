@@ -26,11 +26,17 @@ extern "C" {
 VEXA_SIM_API const char* vexa_sim_version(void);
 
 /* Back to the power-on state: instruments, phone values, call up, descriptors released (calls
- * waiting on them fail), faults and command logs cleared, latency 0, speed 1, time-out scale 1. */
+ * waiting on them fail), faults, pending call drops and command logs cleared, latency 0,
+ * speed 1, time-out scale 1. */
 VEXA_SIM_API void vexa_sim_reset(void);
 
 /* Drops (0) or restores (non-zero) the call between the test set and the phone. */
 VEXA_SIM_API void vexa_sim_set_call_connected(int connected);
+
+/* Drops the call once the test set has received `messages` more messages (non-empty writes to
+ * address 14; the last of them is still answered with the call up). 0 cancels a pending drop.
+ * The call comes back with vexa_sim_set_call_connected(1); a reset cancels the drop. */
+VEXA_SIM_API void vexa_sim_drop_call_after(int messages);
 
 /* Faults of the next `count` reads from `address`. */
 enum {
@@ -49,7 +55,8 @@ VEXA_SIM_API void vexa_sim_fail_next_clear(int address);
  * "peak_phase_error" (degrees), "pvt_mask_fail" (non-zero fails), "orfs_offset" (dB),
  * "rxlev_offset", "rxqual_offset", "ber_offset" (percentage points), "cable_loss" (dB lost by
  * the bench cable between test set and phone, both ways; the test set's cable-loss correction
- * table makes up for it, see sim/test_set.h).
+ * table makes up for it, see sim/test_set.h), "noise" (largest reproducible random deviation
+ * of every measured value, 0 = none, see sim/test_set.h).
  * DC source: "current" (A), "current_spread" (fraction, 0 = exact). */
 VEXA_SIM_API int vexa_sim_set_value(const char* name, double value);
 

@@ -9,8 +9,15 @@ namespace {
 
 class MessageBoxDialogs final : public Dialogs {
  public:
-  void ShowError(const QString& message) override { Show(QMessageBox::Critical, message); }
-  void ShowMessage(const QString& message) override { Show(QMessageBox::NoIcon, message); }
+  void ShowError(const QString& message) override {
+    Show(QMessageBox::Critical, QString::fromLatin1(kAppTitle), message);
+  }
+  void ShowMessage(const QString& message) override {
+    ShowCaptionedMessage(QString::fromLatin1(kAppTitle), message);
+  }
+  void ShowCaptionedMessage(const QString& caption, const QString& message) override {
+    Show(QMessageBox::NoIcon, caption, message);
+  }
   QString AskOpenFileName(const QString& filters) override {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(),
                                         QStringLiteral("."), filters);
@@ -21,9 +28,8 @@ class MessageBoxDialogs final : public Dialogs {
   }
 
  private:
-  static void Show(QMessageBox::Icon icon, const QString& message) {
-    QMessageBox box(icon, QString::fromLatin1(kAppTitle), message, QMessageBox::Ok,
-                    QApplication::activeWindow());
+  static void Show(QMessageBox::Icon icon, const QString& caption, const QString& message) {
+    QMessageBox box(icon, caption, message, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
   }
 };

@@ -16,6 +16,8 @@ class Dialogs {
   virtual void ShowError(const QString& message) = 0;
   // A plain modal box with one OK button (range and sanity messages).
   virtual void ShowMessage(const QString& message) = 0;
+  // The same box with its own caption instead of the application title.
+  virtual void ShowCaptionedMessage(const QString& caption, const QString& message) = 0;
   // The open and save file dialogs, starting in the working directory, with `filters` in
   // Qt's form ("Test Plan (*.tpl);;All (*)"). The chosen name, or an empty text when the
   // user cancels.

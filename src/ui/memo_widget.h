@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTimer>
+#include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,6 +22,8 @@ class MemoWidget : public QPlainTextEdit, public MemoSink {
  public:
   // How long lines wait before the widget shows them (at most ~30 repaints a second).
   static constexpr int kRepaintIntervalMs = 33;
+  // The longest the widget appends lines at a time before the window gets its turn again.
+  static constexpr int kSliceBudgetMs = 8;
 
   explicit MemoWidget(QWidget* parent = nullptr);
 
@@ -30,14 +34,20 @@ class MemoWidget : public QPlainTextEdit, public MemoSink {
   void Clear();
   // All lines so far, in order (what a log file receives).
   std::vector<std::string> Lines() const;
-  // GUI thread: shows the lines that are still waiting, now.
+  // GUI thread: shows the lines that are still waiting, now, all of them.
   void Flush();
 
  private:
   void ScheduleFlush();
+  // Shows waiting lines for at most kSliceBudgetMs, then lets the event loop run.
+  void FlushSlice();
+  void ShowWaitingLines(int budget_ms);
 
   mutable std::mutex mutex_;
-  std::vector<std::string> lines_;  // guarded by mutex_
+  // A deque: growing never moves the lines already there, so appending stays cheap under the
+  // lock the GUI thread also takes.
+  std::deque<std::string> lines_;  // guarded by mutex_
+  std::uint64_t clears_ = 0;       // guarded by mutex_; counts Clear calls
   std::size_t shown_ = 0;           // lines_ already in the widget; guarded by mutex_
   bool cleared_ = false;            // guarded by mutex_; empty the widget on the next flush
   bool flush_scheduled_ = false;    // guarded by mutex_; a flush is on its way

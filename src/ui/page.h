@@ -22,6 +22,10 @@ class Page : public QWidget {
   // sheet's real size whenever that changes (maximise, restore). At the design size every
   // control stands at its design place. Nothing moves by default.
   virtual void Relayout(int sheet_width, int sheet_height);
+
+  // The main window is closing: background work (an instrument run) is told to end, without
+  // waiting for it here. Nothing by default.
+  virtual void FormClose() {}
 };
 
 }  // namespace vexa

@@ -166,6 +166,100 @@ TEST_F(SimulatorBusTest, CallStateAndMeasurementsFollowTheCall) {
   EXPECT_EQ(Fields(AskTestSet("FETCh:TXPower?"))[0], 0);
 }
 
+TEST_F(SimulatorBusTest, CallDropsAfterTheCountedTestSetMessages) {
+  vexa_sim_drop_call_after(3);
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1");  // 1
+  Ask(testing::kDcSourceAddress, "VOLT 3.80");    // not the test set's: not counted
+  AskTestSet("CALL:POW -65dBm");                  // 2
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1");  // 3: still answered with the call up
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "0");
+  EXPECT_EQ(AskTestSet("FETCh:TXPower?"), "1,9.910000E+37");
+  vexa_sim_set_call_connected(1);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1") << i;  // the drop happened once
+
+  vexa_sim_drop_call_after(2);
+  vexa_sim_drop_call_after(0);  // cancelled
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1") << i;
+
+  vexa_sim_drop_call_after(1);
+  vexa_sim_reset();  // cancelled too
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1");
+  EXPECT_EQ(AskTestSet("CALL:CONN:STAT?"), "1");
+}
+
+TEST_F(SimulatorBusTest, NoiseDeviatesReproduciblyWithinItsBoundAndIsOffByDefault) {
+  const std::vector<std::string> queries = {"FETCh:TXPower?", "FETCh:PVTime?", "FETCh:PFERror?",
+                                            "FETCh:ORFSpectrum?", "FETCh:BERRor?"};
+  // Without noise the answers are the model's, digit for digit, whatever came before.
+  const std::vector<std::string> exact = {
+      "0,3.305000E+01",
+      "0,0,3.305000E+01,-6.840000E+01,-4.790000E+01,-7.100000E+00,6.000000E-02,-9.000000E-02,"
+      "-8.800000E+00,-4.460000E+01,-6.720000E+01",
+      "0,1.850000E+00,6.400000E+00,1.884960E+01",
+      "0,3.305000E+01,-2.525000E+01,-2.525000E+01,-3.085000E+01,-3.085000E+01,-3.655000E+01,"
+      "-3.655000E+01,-3.935000E+01,-3.935000E+01,2.625000E+01,-4.600000E+00,-4.600000E+00,"
+      "-3.420000E+01,-3.420000E+01,-3.780000E+01,-3.780000E+01,-6.610000E+01,-6.610000E+01,"
+      "-6.980000E+01,-6.980000E+01,-7.290000E+01,-7.290000E+01",
+      "0,10000,0.000000E+00"};
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < queries.size(); ++i)
+      EXPECT_EQ(AskTestSet(queries[i]), exact[i]) << queries[i];
+  }
+
+  // Three rounds with noise 0.5, at a cell power where the BER is well above zero.
+  auto noisy_rounds = [&] {
+    vexa_sim_reset();
+    vexa_sim_set_value("noise", 0.5);
+    AskTestSet("CALL:POW -108dBm");
+    std::vector<std::vector<std::vector<double>>> rounds;
+    for (int round = 0; round < 3; ++round) {
+      std::vector<std::vector<double>> answers;
+      for (const std::string& query : queries)
+        answers.push_back(Fields(AskTestSet(query)));
+      rounds.push_back(answers);
+    }
+    return rounds;
+  };
+  const auto first = noisy_rounds();
+  EXPECT_EQ(noisy_rounds(), first);  // the same after a reset
+  std::vector<std::vector<double>> model;
+  for (const std::string& answer : exact)
+    model.push_back(Fields(answer));
+  model[4][2] = 1.0;  // the BER at -108 dBm
+  int deviating = 0;
+  for (const auto& round : first) {
+    for (std::size_t q = 0; q < queries.size(); ++q) {
+      ASSERT_EQ(round[q].size(), model[q].size()) << queries[q];
+      for (std::size_t f = 0; f < model[q].size(); ++f) {
+        // Whole bit errors: the BER moves in steps of 0.01 %.
+        EXPECT_NEAR(round[q][f], model[q][f], q == 4 ? 0.505 : 0.5) << queries[q] << " " << f;
+        deviating += round[q][f] != model[q][f];
+      }
+    }
+  }
+  // Every measured field deviates (integrity, mask, carrier powers and bit counts do not).
+  const int measured_per_round = 1 + 8 + 1 + 3 + 8 + 1 + 12 + 1;
+  EXPECT_GE(deviating, 3 * measured_per_round - 2);
+  EXPECT_NE(first[0], first[1]);  // each measurement draws anew
+
+  // The limit flags judge the noisy results of the last ORFS measurement.
+  vexa_sim_reset();
+  vexa_sim_set_value("noise", 12);
+  int flagged = 0;
+  for (int round = 0; round < 5; ++round) {
+    const std::vector<double> orfs = Fields(AskTestSet("FETCh:ORFSpectrum?"));
+    const std::vector<double> limits = Fields(AskTestSet("FETCh:ORFSpectrum:LIMit:ALL?"));
+    ASSERT_EQ(limits.size(), 52u);
+    for (int i = 0; i < 8; ++i) {
+      EXPECT_EQ(limits[2 * i], orfs[2 + i] > limits[2 * i + 1] ? 1 : 0) << round << " " << i;
+      flagged += limits[2 * i] != 0;
+    }
+  }
+  EXPECT_GT(flagged, 0);
+}
+
 TEST_F(SimulatorBusTest, SettingsAreQueriedBackAndResetByRst) {
   AskTestSet("CALL:CELL:BAND PCS");
   AskTestSet("CALL:MS:TXLevel 7");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -13,21 +14,24 @@ namespace vexa::testing {
 struct RecordedBox {
   enum Kind { kError, kMessage } kind;
   QString text;
+  QString caption;  // empty: the application title
   bool operator==(const RecordedBox&) const = default;
 };
 using Boxes = std::vector<RecordedBox>;
 
 // The boxes a test expects.
 inline RecordedBox ErrorBox(const QString& text) {
-  return {RecordedBox::kError, text};
+  return {RecordedBox::kError, text, QString()};
 }
-inline RecordedBox MessageBox(const QString& text) {
-  return {RecordedBox::kMessage, text};
+inline RecordedBox MessageBox(const QString& text, const QString& caption = QString()) {
+  return {RecordedBox::kMessage, text, caption};
 }
 
 inline void PrintTo(const RecordedBox& box, std::ostream* out) {
   *out << (box.kind == RecordedBox::kError ? "error box \"" : "message box \"")
        << box.text.toStdString() << '"';
+  if (!box.caption.isEmpty())
+    *out << " captioned \"" << box.caption.toStdString() << '"';
 }
 
 class DialogRecorder : public Dialogs {
@@ -38,10 +42,17 @@ class DialogRecorder : public Dialogs {
   DialogRecorder& operator=(const DialogRecorder&) = delete;
 
   void ShowError(const QString& message) override {
-    boxes.push_back({RecordedBox::kError, message});
+    boxes.push_back({RecordedBox::kError, message, QString()});
   }
   void ShowMessage(const QString& message) override {
-    boxes.push_back({RecordedBox::kMessage, message});
+    boxes.push_back({RecordedBox::kMessage, message, QString()});
+  }
+  // Runs after a captioned box was recorded (the operator pressing OK), if set.
+  std::function<void()> on_captioned_message;
+  void ShowCaptionedMessage(const QString& caption, const QString& message) override {
+    boxes.push_back({RecordedBox::kMessage, message, caption});
+    if (on_captioned_message)
+      on_captioned_message();
   }
 
   // The file dialogs answer with the next of these names (an empty text: cancelled), and

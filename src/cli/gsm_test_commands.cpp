@@ -1,0 +1,224 @@
+// vexa-cli gsm-test: the GSM test run without the window. Configures the test set as
+// `vexa-cli configure` does, presses Start Test, prints the memo lines as they come and the
+// progress on stderr, and writes the same log file as the page.
+#include <signal.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/testset_cli.h"
+#include "core/text_format.h"
+#include "instrument/gpib_session.h"
+#include "instrument/gsm_test_run.h"
+#include "instrument/test_plan.h"
+
+namespace vexa::cli {
+namespace {
+
+// SIGINT and SIGTERM act as Stop Test.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int /*signal*/) {
+  g_interrupted = 1;
+}
+
+class InterruptHandlers {
+ public:
+  InterruptHandlers() {
+    g_interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Restart the driver's system calls: an interrupted read must not turn into a bus error.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, &previous_int_);
+    sigaction(SIGTERM, &action, &previous_term_);
+  }
+  ~InterruptHandlers() {
+    sigaction(SIGINT, &previous_int_, nullptr);
+    sigaction(SIGTERM, &previous_term_, nullptr);
+  }
+
+ private:
+  struct sigaction previous_int_ {};
+  struct sigaction previous_term_ {};
+};
+
+std::string Minutes(double ms) {
+  const auto seconds = static_cast<long long>(ms / 1000.0 + 0.5);
+  return Format("%02lldm:%02llds", seconds / 60, seconds % 60);
+}
+
+// The run's view on a terminal: memo lines on stdout, progress on stderr (one updating line
+// when stderr is a terminal, a plain line every tenth of the run otherwise), the
+// "Disconnected" box as a line on stderr.
+class TerminalRunView : public GsmRunView {
+ public:
+  TerminalRunView(StreamPage& page, std::ostream& err)
+      : page_(page), err_(err), interactive_(isatty(STDERR_FILENO) != 0) {}
+
+  void SetRun(GsmTestRun* run) { run_ = run; }
+
+  void AppendLine(const std::string& line) override {
+    PollInterrupt();
+    EraseProgress();
+    page_.AppendLine(line);
+  }
+  void ClearMemo() override { page_.ClearMemo(); }
+  std::vector<std::string> MemoLines() override { return page_.lines(); }
+  void SetTestTime(const std::string& /*caption*/) override { PollInterrupt(); }
+  void SetRunning(bool running) override {
+    if (!running)
+      EndProgress();
+  }
+  void SetVerdictColour(VerdictColour /*colour*/) override {}
+  void ShowProgress(long done, long total, double elapsed_ms) override {
+    PollInterrupt();
+    if (total <= 0)
+      return;
+    const double left = done > 0 ? elapsed_ms / done * static_cast<double>(total - done) : 0;
+    const std::string text = Format("Progress: %ld/%ld measurements (%ld%%), elapsed %s, left %s",
+                                    done, total, done * 100 / total, Minutes(elapsed_ms).c_str(),
+                                    done > 0 ? Minutes(left).c_str() : "--m:--s");
+    if (interactive_) {
+      if (done < total && elapsed_ms - last_draw_ms_ < 100 && progress_shown_)
+        return;
+      last_draw_ms_ = elapsed_ms;
+      err_ << "\r\x1b[K" << text << std::flush;
+      progress_shown_ = true;
+    } else if (done * 10 / total != last_tenth_) {
+      last_tenth_ = done * 10 / total;
+      err_ << text << '\n' << std::flush;
+    }
+  }
+  void Beep(int /*beep_ms*/) override {
+    EraseProgress();
+    err_ << '\a' << std::flush;
+  }
+  bool AskToReconnect(const std::atomic<bool>& /*cancelled*/) override {
+    EraseProgress();
+    err_ << kConnectMsLine << '\n' << std::flush;
+    // Interrupted while the call is down: the run gives up waiting and ends as stopped.
+    return g_interrupted == 0;
+  }
+
+ private:
+  void PollInterrupt() {
+    if (g_interrupted && run_)
+      run_->RequestStop();
+  }
+  void EraseProgress() {
+    if (progress_shown_) {
+      err_ << "\r\x1b[K" << std::flush;
+      progress_shown_ = false;
+    }
+  }
+  void EndProgress() {
+    if (progress_shown_) {
+      err_ << '\n' << std::flush;
+      progress_shown_ = false;
+    }
+    last_tenth_ = -1;
+  }
+
+  StreamPage& page_;
+  std::ostream& err_;
+  const bool interactive_;
+  GsmTestRun* run_ = nullptr;
+  bool progress_shown_ = false;
+  double last_draw_ms_ = 0;
+  long last_tenth_ = -1;
+};
+
+// Exit codes of gsm-test.
+enum : int {
+  kPassed = 0,
+  kRefused = 1,
+  kUsage = 2,
+  kFailed = 3,
+  kStoppedEarly = 4,
+};
+
+int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  bool no_reset = false;
+  bool series = false;
+  std::string file;
+  std::string trace;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--no-rst") {
+      no_reset = true;
+    } else if (arg == "--series") {
+      series = true;
+    } else if (arg == "--trace" && i + 1 < args.size() && !args[i + 1].empty()) {
+      trace = args[++i];
+    } else if (arg.rfind("--", 0) != 0 && !arg.empty() && file.empty()) {
+      file = arg;
+    } else {
+      err << "vexa-cli: unknown or incomplete argument '" << arg << "' for gsm-test (see --help)\n";
+      return kUsage;
+    }
+  }
+
+  StreamPage page(out);
+  if (ConfigureFromPlan(file, no_reset, page, err) != 0)
+    return kRefused;
+  if (series && ProgramTestPlan.antennaMode && ProgramTestPlan.antennaStep <= 0) {
+    err << "vexa-cli: --series needs a Degree/Turn of 1 or more; with "
+        << ProgramTestPlan.antennaStep << " the antenna never makes a full turn.\n";
+    return kRefused;
+  }
+
+  InterruptHandlers interrupts;
+  TerminalRunView view(page, err);
+  TestSetDevice.SetMemo(&page);
+  int code = kPassed;
+  for (int run_number = 1;; ++run_number) {
+    GsmRunOptions options;
+    options.trace_path = trace;
+    options.trace_append = run_number > 1;
+    GsmTestRun run(ProgramTestPlan, TestSetDevice, view, SystemRunClock(), options);
+    view.SetRun(&run);
+    if (!run.Start()) {
+      code = kRefused;
+      break;
+    }
+    const RunOutcome outcome = run.Run();
+    view.SetRun(nullptr);
+    if (outcome != RunOutcome::kFinished) {
+      err << "Test stopped before the end.\n";
+      code = kStoppedEarly;
+      break;
+    }
+    const bool series_goes_on = ProgramTestPlan.antennaMode && ProgramTestPlan.antennaAngle < 360;
+    if (!series || !series_goes_on) {
+      code = run.log_failed() ? kRefused : run.any_failure() ? kFailed : kPassed;
+      break;
+    }
+  }
+  TestSetDevice.DetachMemo(&page);
+  out.flush();
+  return code;
+}
+
+}  // namespace
+
+std::vector<Command> GsmTestCommands() {
+  return {
+      {"gsm-test", "gsm-test [FILE] [--no-rst] [--series] [--trace FILE]",
+       "Configure the test set as configure does (FILE or the start-up plan), press Start Test "
+       "and print the memo lines as they come; progress and time left go to stderr. The log is "
+       "written to \"GSM Log\" under the working directory. --series presses Start Test again "
+       "after each run until an antenna series is complete; --trace writes every command and "
+       "answer with a time stamp to FILE. SIGINT or SIGTERM acts as Stop Test. Exit code 0 "
+       "\"Passed\", 3 \"Failed\", 4 stopped before the end, 1 refused at the start (no call, "
+       "plan error) or the log could not be written.",
+       RunGsmTest},
+  };
+}
+
+}  // namespace vexa::cli

@@ -1,0 +1,206 @@
+// The GSM test run on the "8960" page, on the real widgets against the simulator: the buttons
+// while a run goes and after it, the verdict colour, Stop Test, the "Disconnected" box, the
+// progress, the bus trace, and closing the window in the middle of a run.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+
+#include "app/main_window.h"
+#include "instrument/gpib_driver.h"
+#include "instrument/gpib_session.h"
+#include "instrument/test_plan.h"
+#include "instrument/testset_page.h"
+#include "sim/vexa_gpib_sim.h"
+#include "support/dialog_recorder.h"
+#include "support/wait_for.h"
+
+namespace vexa {
+namespace {
+
+using testing::MessageBox;
+using testing::WaitFor;
+
+QWidget* UseSimulator() {
+  setenv("VEXA_GPIB_LIBRARY", VEXA_SIM_PATH, 1);
+  gpib::UnloadDriverForTesting();
+  vexa_sim_reset();
+  vexa_sim_set_timeout_scale(0.01);
+  TestSetDevice.ResetForTesting();
+  return nullptr;
+}
+
+// EGSM, one channel, `levels` levels from 5 up, the items given.
+TestPlan SmallPlan(int levels, std::initializer_list<int> items) {
+  TestPlan plan{};
+  for (auto& list : plan.channels)
+    list.fill(kEndOfList);
+  for (auto& list : plan.levels)
+    list.fill(kEndOfList);
+  plan.bandEnabled[0] = 1;
+  plan.channels[0][0] = 62;
+  for (int i = 0; i < levels; ++i)
+    plan.levels[0][static_cast<std::size_t>(i)] = 5 + i;
+  for (int item : items)
+    plan.itemEnabled[static_cast<std::size_t>(item)] = 1;
+  plan.berReferenceLevel = -102.5f;
+  return plan;
+}
+
+QStringList MemoLines(MemoWidget* memo) {
+  memo->Flush();
+  return memo->toPlainText().split('\n');
+}
+
+QColor CommandLineColour(const QLineEdit* edit) {
+  return edit->palette().color(QPalette::Base);
+}
+
+class GsmRunPageTest : public ::testing::Test {
+ protected:
+  GsmRunPageTest() {
+    UseSimulator();
+    form = std::make_unique<TForm1>(nullptr);
+    page = form->TabSheet13;
+    page->SetRunEnvironment(nullptr, logs.path().toStdString(), 0);
+    form->show();
+    TestSetDevice.Open();  // as the configuration leaves it
+    page->Bstart->setEnabled(true);
+  }
+  ~GsmRunPageTest() override {
+    form.reset();
+    TestSetDevice.ResetForTesting();
+    ProgramTestPlan = TestPlan{};
+  }
+
+  void Start(const TestPlan& plan) {
+    ProgramTestPlan = plan;
+    QTest::mouseClick(page->Bstart, Qt::LeftButton);
+  }
+  bool WaitForEnd(int timeout_ms = 10000) {
+    return WaitFor([this] { return !page->RunInProgress() && page->Bstart->isEnabled(); },
+                   timeout_ms);
+  }
+  QStringList LogFiles() const { return QDir(logs.path()).entryList({"*.xls"}, QDir::Files); }
+
+  testing::DialogRecorder dialogs;
+  QTemporaryDir logs;
+  std::unique_ptr<TForm1> form;
+  TestSetPage* page;
+};
+
+TEST_F(GsmRunPageTest, ARunDisablesStartAndPlanThenShowsTheVerdictAndWritesTheLog) {
+  vexa_sim_set_latency_ms(2);  // slow enough to see the buttons while it runs
+  Start(SmallPlan(3, {0, 2}));
+  ASSERT_TRUE(WaitFor([this] { return page->Bstop->isEnabled(); }));
+  EXPECT_FALSE(page->Bstart->isEnabled());
+  EXPECT_FALSE(page->Btpl->isEnabled());
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_TRUE(page->Btpl->isEnabled());
+  EXPECT_FALSE(page->Bstop->isEnabled());
+  EXPECT_EQ(CommandLineColour(page->Edit28), QColor(Qt::green));
+  EXPECT_TRUE(page->Label77->text().contains(QRegularExpression("^Test time is \\d\\dm:\\d\\ds$")))
+      << page->Label77->text().toStdString();
+  const QStringList lines = MemoLines(page->Memo4);
+  EXPECT_EQ(lines.first(), "BAND:CN :PCL\tTestItem      \tResult\tLimit1\tLimit2\tCheck");
+  EXPECT_EQ(lines.filter("\tTXPower      \t").size(), 3);
+  EXPECT_EQ(lines.filter("\tRMS         \t").size(), 3);
+  ASSERT_TRUE(lines.contains("Test finished"));
+  EXPECT_TRUE(lines.contains("Passed<<<<<<<<<<<<<<<<"));
+  ASSERT_EQ(LogFiles().size(), 1);
+  // The log holds the memo as it stands, CR LF after every line.
+  QFile log(QDir(logs.path()).filePath(LogFiles().first()));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromLatin1(log.readAll()), lines.join("\r\n") + "\r\n");
+  EXPECT_EQ(page->RunProgress->value(), page->RunProgress->maximum());
+  EXPECT_EQ(page->TimeLeft->text(), "Time left 00m:00s");
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(GsmRunPageTest, AFailedCheckTurnsTheCommandLineRed) {
+  vexa_sim_set_value("tx_power_offset", 4);
+  Start(SmallPlan(1, {0}));
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CommandLineColour(page->Edit28), QColor(Qt::red));
+  EXPECT_TRUE(MemoLines(page->Memo4).contains("Failed>>>>>>>>>>>>>>>>"));
+  // The next Start Test brings the normal colour back before it asks for the call.
+  vexa_sim_set_call_connected(0);
+  QTest::mouseClick(page->Bstart, Qt::LeftButton);
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(page->Edit28->palette().color(QPalette::Base), QPalette().color(QPalette::Base));
+}
+
+TEST_F(GsmRunPageTest, WithoutACallStartTestOnlyAsksToConnect) {
+  vexa_sim_set_call_connected(0);
+  Start(SmallPlan(1, {0}));
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(MemoLines(page->Memo4).last(), "Connect MS, and try again!");
+  EXPECT_TRUE(page->Btpl->isEnabled());
+  EXPECT_FALSE(page->Bstop->isEnabled());
+  EXPECT_TRUE(LogFiles().isEmpty());
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(GsmRunPageTest, StopTestEndsTheRunAfterTheLevelWithoutEndLinesOrLog) {
+  vexa_sim_set_latency_ms(5);
+  Start(SmallPlan(15, {0}));
+  ASSERT_TRUE(WaitFor([this] { return MemoLines(page->Memo4).filter("TXPower").size() >= 1; }));
+  QTest::mouseClick(page->Bstop, Qt::LeftButton);
+  ASSERT_TRUE(WaitForEnd());
+  const QStringList lines = MemoLines(page->Memo4);
+  EXPECT_LT(lines.filter("TXPower").size(), 15);
+  EXPECT_FALSE(lines.contains("Test finished"));
+  EXPECT_TRUE(LogFiles().isEmpty());
+  EXPECT_EQ(CommandLineColour(page->Edit28), QPalette().color(QPalette::Base));
+  EXPECT_TRUE(page->Btpl->isEnabled());
+  EXPECT_FALSE(page->Bstop->isEnabled());
+}
+
+TEST_F(GsmRunPageTest, ADroppedCallShowsTheDisconnectedBoxUntilTheCallIsBack) {
+  int shown = 0;
+  dialogs.on_captioned_message = [&shown] {
+    // The operator presses OK twice before the phone is back.
+    if (++shown == 2)
+      vexa_sim_set_call_connected(1);
+  };
+  vexa_sim_drop_call_after(3);  // after the cell band, the call check and the traffic band
+  Start(SmallPlan(1, {0}));
+  ASSERT_TRUE(WaitForEnd());
+  const auto box = MessageBox("Connect MS, and try again!", "Disconnected");
+  EXPECT_EQ(dialogs.Take(), (testing::Boxes{box, box}));
+  EXPECT_TRUE(MemoLines(page->Memo4).contains("Test finished"));
+}
+
+TEST_F(GsmRunPageTest, TheBusTraceGoesBesideTheLog) {
+  page->TraceBox->setChecked(true);
+  Start(SmallPlan(1, {0}));
+  ASSERT_TRUE(WaitForEnd());
+  const QStringList traces = QDir(logs.path()).entryList({"*-trace.txt"}, QDir::Files);
+  ASSERT_EQ(traces.size(), 1);
+  QFile trace(QDir(logs.path()).filePath(traces.first()));
+  ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+  const QString text = QString::fromLatin1(trace.readAll());
+  EXPECT_TRUE(text.contains(QRegularExpression("\\d+\\.\\d{6} > FETCh:TXPower\\?\n")));
+  EXPECT_TRUE(text.contains(QRegularExpression("\\d+\\.\\d{6} < 0,")));
+}
+
+TEST_F(GsmRunPageTest, ClosingTheWindowMidRunEndsTheWorkerWithoutALog) {
+  vexa_sim_set_latency_ms(20);
+  Start(SmallPlan(15, {0, 1, 2, 3}));
+  ASSERT_TRUE(WaitFor([this] { return page->Bstop->isEnabled(); }));
+  const auto before = std::chrono::steady_clock::now();
+  form->close();
+  form.reset();  // what the end of main() does
+  const auto took = std::chrono::steady_clock::now() - before;
+  // Within one bus call, far below the 10 s a read may wait.
+  EXPECT_LT(took, std::chrono::seconds(2));
+  EXPECT_TRUE(LogFiles().isEmpty());
+}
+
+}  // namespace
+}  // namespace vexa
