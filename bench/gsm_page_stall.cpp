@@ -31,8 +31,7 @@
 
 int main(int argc, char** argv) {
   setenv("VEXA_GPIB_LIBRARY", VEXA_SIM_LIBRARY, 1);
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
-      !std::getenv("QT_QPA_PLATFORM"))
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   vexa::SetUpApplication();
@@ -99,9 +98,10 @@ int main(int argc, char** argv) {
   std::printf("scan-mode run on the page: %.2f s, %zu memo lines, %zu widget lines\n", run_s,
               page->Memo4->Lines().size(),
               static_cast<std::size_t>(page->Memo4->document()->blockCount()));
-  std::printf("GUI thread gaps (5 ms timer): largest %.1f ms, 99th percentile %.1f ms, "
-              "%lld over 50 ms of %zu\n",
-              worst, p99, static_cast<long long>(over), sorted.size());
+  std::printf(
+      "GUI thread gaps (5 ms timer): largest %.1f ms, 99th percentile %.1f ms, "
+      "%lld over 50 ms of %zu\n",
+      worst, p99, static_cast<long long>(over), sorted.size());
   std::printf("peak memory (whole window): %.0f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
   return over == 0 ? 0 : 1;
 }

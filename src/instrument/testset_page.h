@@ -107,7 +107,7 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   std::atomic<bool> progress_posted_ = false;
   // The latest test-time caption, shown at most once per repaint interval.
   std::mutex caption_mutex_;
-  std::string latest_caption_;  // guarded by caption_mutex_
+  std::string latest_caption_;   // guarded by caption_mutex_
   bool caption_posted_ = false;  // guarded by caption_mutex_
 };
 

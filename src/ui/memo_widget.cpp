@@ -1,8 +1,8 @@
 #include "ui/memo_widget.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QScrollBar>
-#include <QElapsedTimer>
 #include <QThread>
 
 namespace vexa {

@@ -48,9 +48,9 @@ class MemoWidget : public QPlainTextEdit, public MemoSink {
   // lock the GUI thread also takes.
   std::deque<std::string> lines_;  // guarded by mutex_
   std::uint64_t clears_ = 0;       // guarded by mutex_; counts Clear calls
-  std::size_t shown_ = 0;           // lines_ already in the widget; guarded by mutex_
-  bool cleared_ = false;            // guarded by mutex_; empty the widget on the next flush
-  bool flush_scheduled_ = false;    // guarded by mutex_; a flush is on its way
+  std::size_t shown_ = 0;          // lines_ already in the widget; guarded by mutex_
+  bool cleared_ = false;           // guarded by mutex_; empty the widget on the next flush
+  bool flush_scheduled_ = false;   // guarded by mutex_; a flush is on its way
   QTimer* repaint_timer_;
 };
 
