@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -204,9 +207,54 @@ class Bus {
   int drop_call_countdown_ = 0;  // test-set messages until the call drops; 0: never
 };
 
+// Applies $VEXA_SIM_SETUP, "name=value" entries separated by ';' (the start-up state for a
+// program that cannot call the control API, such as vexa-cli run from a script): the values of
+// vexa_sim_set_value, and "latency_ms", "speed", "timeout_scale", "call" (0 drops the call)
+// and "drop_call_after". An entry that does not read is reported on stderr and skipped.
+void ApplySetupFromEnvironment(Bus& bus) {
+  const char* setup = std::getenv("VEXA_SIM_SETUP");
+  if (!setup)
+    return;
+  std::string text(setup);
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find(';', start), text.size());
+    const std::string entry = text.substr(start, end - start);
+    start = end + 1;
+    if (entry.empty())
+      continue;
+    const std::size_t equals = entry.find('=');
+    const std::string name = entry.substr(0, equals);
+    char* number_end = nullptr;
+    const char* number = equals == std::string::npos ? "" : entry.c_str() + equals + 1;
+    const double value = std::strtod(number, &number_end);
+    bool known = *number != '\0' && *number_end == '\0' && std::isfinite(value);
+    if (!known) {
+    } else if (name == "latency_ms") {
+      bus.set_latency(Seconds(NonNegative(value, 0) / 1000.0));
+    } else if (name == "speed") {
+      bus.set_speed(NonNegative(value, 1));
+    } else if (name == "timeout_scale") {
+      bus.set_timeout_scale(NonNegative(value, 1));
+    } else if (name == "call") {
+      bus.test_set().SetCallConnected(value != 0);
+    } else if (name == "drop_call_after") {
+      bus.set_drop_call_after(static_cast<int>(std::clamp(value, 0.0, 1e9)));
+    } else {
+      known = bus.test_set().SetValue(name, value) || bus.dc_source().SetValue(name, value);
+    }
+    if (!known)
+      std::fprintf(stderr, "VEXA simulator: VEXA_SIM_SETUP entry '%s' ignored\n", entry.c_str());
+  }
+}
+
 Bus& TheBus() {
   // Never destroyed: worker threads may still be in a call while the program exits.
-  static Bus* bus = new Bus;
+  static Bus* bus = [] {
+    auto* created = new Bus;
+    ApplySetupFromEnvironment(*created);
+    return created;
+  }();
   return *bus;
 }
 

@@ -6,6 +6,13 @@
  * with a phone in a call, address 5 a DC source; no other address answers: ibdev and ibclr
  * succeed there as on a real bus, a write fails with ENOL and a read times out.
  *
+ * A program that cannot call the functions below (vexa-cli in a script, say) can set the
+ * simulator's start-up state in the environment: VEXA_SIM_SETUP holds "name=value" entries
+ * separated by ';' with the names of vexa_sim_set_value and "latency_ms", "speed",
+ * "timeout_scale", "call" (0: the call is down) and "drop_call_after", for example
+ * VEXA_SIM_SETUP='tx_power_offset=4;latency_ms=20'. It is read when the library is first used;
+ * vexa_sim_reset does not apply it again.
+ *
  * The functions below let tests steer the simulator. All are thread-safe and take effect at
  * once, also for calls already waiting. Addresses are GPIB primary addresses (14, 5).
  */
