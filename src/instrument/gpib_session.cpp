@@ -205,6 +205,10 @@ std::string GpibSession::Link::ReadAnswer(long size, gpib::Status* status) {
   return std::string(buffer.c_str());
 }
 
+gpib::Status GpibSession::Link::Read(void* buffer, long size) {
+  return GpibSession::Read(*lease_, buffer, std::max(size, 0L));
+}
+
 GpibSession::Link GpibSession::OpenLink(bool* opened) {
   bool succeeded = false;
   Lease lease = OpenDevice(succeeded);

@@ -116,6 +116,9 @@ class GpibSession {
     // answer's terminator) and at the first zero byte. Nothing received gives "". The call's
     // status goes to *status when given.
     std::string ReadAnswer(long size, gpib::Status* status = nullptr);
+    // ibrd of at most `size` bytes straight into `buffer`, which keeps whatever the read did
+    // not overwrite.
+    gpib::Status Read(void* buffer, long size);
 
    private:
     friend class GpibSession;

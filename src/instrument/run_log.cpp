@@ -1,6 +1,7 @@
 #include "instrument/run_log.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -44,6 +45,72 @@ SavedLog SaveNewLog(const std::string& directory, const std::string& stem,
 
 std::string LogWriteErrorLine(const SavedLog& saved) {
   return "Unable to write to " + saved.path + ": " + std::strerror(saved.error);
+}
+
+StreamedLog::StreamedLog(const std::string& directory) : directory_(directory) {
+  ::mkdir(directory.c_str(), 0777);
+  std::string pattern = directory + "/.log-XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    error_ = errno;
+    return;
+  }
+  ::fchmod(fd, 0644);
+  temporary_ = pattern;
+  file_ = ::fdopen(fd, "wb");
+  if (!file_) {
+    error_ = errno;
+    ::close(fd);
+  }
+}
+
+StreamedLog::~StreamedLog() {
+  if (file_)
+    std::fclose(file_);
+  if (!temporary_.empty())
+    ::unlink(temporary_.c_str());
+}
+
+void StreamedLog::AppendLine(const std::string& line) {
+  const std::lock_guard lock(mutex_);
+  if (!file_ || error_ != 0)
+    return;
+  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
+      std::fputs("\r\n", file_) < 0)
+    error_ = errno != 0 ? errno : EIO;
+}
+
+SavedLog StreamedLog::Finish(const std::string& stem, const std::string& extension,
+                             const std::string& credit) {
+  const std::lock_guard lock(mutex_);
+  SavedLog saved;
+  saved.path = directory_ + "/" + stem + extension;
+  if (!file_ || error_ != 0 || std::fflush(file_) != 0) {
+    saved.error = error_ != 0 ? error_ : errno;
+    return saved;
+  }
+  const long body = std::ftell(file_);
+  for (int suffix = 1; suffix < 10000; ++suffix) {
+    saved.path =
+        directory_ + "/" + stem + (suffix == 1 ? "" : "-" + std::to_string(suffix)) + extension;
+    // The trailer names the file, so it is written anew for every name tried.
+    const std::string trailer = saved.path + "\r\n" + credit + "\r\n";
+    if (::ftruncate(::fileno(file_), body) != 0 || std::fseek(file_, body, SEEK_SET) != 0 ||
+        std::fwrite(trailer.data(), 1, trailer.size(), file_) != trailer.size() ||
+        std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) {
+      saved.error = errno != 0 ? errno : EIO;
+      return saved;
+    }
+    // link() names the complete file only when the name is free; it never replaces a log.
+    if (::link(temporary_.c_str(), saved.path.c_str()) == 0) {
+      saved.error = 0;
+      return saved;
+    }
+    saved.error = errno;
+    if (saved.error != EEXIST)
+      return saved;
+  }
+  return saved;
 }
 
 }  // namespace vexa

@@ -2,8 +2,12 @@
 // atomically into their directory ("GSM Log", "Current Log"), never over an older log.
 #pragma once
 
+#include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "core/memo_sink.h"
 
 namespace vexa {
 
@@ -38,5 +42,31 @@ SavedLog SaveNewLog(const std::string& directory, const std::string& stem,
 
 // The memo line for a log that could not be written.
 std::string LogWriteErrorLine(const SavedLog& saved);
+
+// A log written while the run goes, for runs too long to keep in memory: lines go to a
+// temporary file in the directory as they come (CR LF after each), and Finish gives the file
+// its name with the same rules as SaveNewLog. Until then no log of that name exists; a log
+// that is never finished (a cancelled run) is removed.
+class StreamedLog : public MemoSink {
+ public:
+  // Creates the directory when missing and the temporary file.
+  explicit StreamedLog(const std::string& directory);
+  ~StreamedLog() override;
+  StreamedLog(const StreamedLog&) = delete;
+  StreamedLog& operator=(const StreamedLog&) = delete;
+
+  // Any thread. A write failure is remembered and reported by Finish.
+  void AppendLine(const std::string& line) override;
+  // Appends the file's own name and `credit` as its last lines and names it
+  // directory/stem.extension, or with "-2", "-3", ... before the extension when taken.
+  SavedLog Finish(const std::string& stem, const std::string& extension, const std::string& credit);
+
+ private:
+  std::mutex mutex_;
+  std::string directory_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+  int error_ = 0;
+};
 
 }  // namespace vexa

@@ -1,0 +1,259 @@
+#include "instrument/current_test_run.h"
+
+#include <locale.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+
+#include "core/convert.h"
+#include "core/errors.h"
+#include "core/text_format.h"
+
+namespace vexa {
+namespace {
+
+// The bucket thresholds, amperes, compared in double precision; 3 A and more count nowhere.
+constexpr double kBucketFloor[kHistogramBuckets] = {-HUGE_VAL, 0.001, 0.01, 0.02,
+                                                    0.04,      0.1,   0.2,  0.4};
+constexpr double kBucketCeiling = 3.0;
+
+constexpr const char* kHistogramFormats[kHistogramBuckets] = {
+    "\t<=Curr<\t1mA\t%ld\t%f%%",        "1mA\t<=Curr<\t10mA\t%ld\t%f%%",
+    "10mA\t<=Curr<\t20mA\t%ld\t%f%%",   "20mA\t<=Curr<\t40mA\t%ld\t%f%%",
+    "40mA\t<=Curr<\t100mA\t%ld\t%f%%",  "100mA\t<=Curr<\t200mA\t%ld\t%f%%",
+    "200mA\t<=Curr<\t400mA\t%ld\t%f%%", "400mA\t<=Curr<\t3A\t%ld\t%f%%"};
+
+constexpr const char* kRangeCommands[] = {"SENS:CURR:RANG 3", "SENS:CURR:RANG 1",
+                                          "SENS:CURR:RANG 0.02"};
+
+double Wide(float value) {
+  return static_cast<double>(value);
+}
+
+// strtod in the C locale: the source answers with '.' whatever the user's region.
+double LeadingNumber(const char* text) {
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return strtod_l(text, nullptr, c_locale);
+}
+
+// A run stopped before its first batch has no readings: its mean and shares read 0 rather
+// than the result of a division by zero.
+double Share(double part, double whole) {
+  return whole > 0 ? part / whole : 0.0;
+}
+
+}  // namespace
+
+int CurrentBucket(float reading) {
+  const double value = Wide(reading);
+  if (!(value < kBucketCeiling))
+    return -1;
+  for (int bucket = kHistogramBuckets - 1; bucket > 0; --bucket) {
+    if (value >= kBucketFloor[bucket])
+      return bucket;
+  }
+  return 0;
+}
+
+std::string HistogramLine(int bucket, long count, long total) {
+  const double share = total > 0 ? static_cast<double>(count) / static_cast<double>(total) : 0.0;
+  return Format(kHistogramFormats[bucket], count, share * 100.0);
+}
+
+CurrentTestRun::CurrentTestRun(GpibSession& session, CurrentRunView& view, RunClock& clock,
+                               CurrentRunOptions options)
+    : session_(session), view_(view), clock_(clock), options_(std::move(options)) {
+  random_state_ = options_.demo_seed != 0 ? options_.demo_seed : 0x9e3779b9u;
+}
+
+CurrentTestRun::~CurrentTestRun() = default;
+
+void CurrentTestRun::Cancel() {
+  {
+    const std::lock_guard lock(wait_mutex_);
+    cancelled_ = true;
+    running_ = false;
+  }
+  wait_condition_.notify_all();
+}
+
+bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) {
+  view_.ClearMemo();
+  // The test time is checked first: a run without a whole batch has no mean to show.
+  double minutes = 0;
+  try {
+    minutes = TextToFloat(settings.minutes);
+  } catch (const ConversionError&) {
+    minutes = -1;
+  }
+  if (!(minutes > 0) || !std::isfinite(minutes * 60.0)) {
+    view_.AppendLine(kTestTimeRefusal);
+    return false;
+  }
+  test_seconds_ = minutes * 60.0;
+
+  bool opened = false;
+  GpibSession::Link link = session_.OpenLink(&opened);
+  if (!opened && !demo_mode)
+    return false;
+  view_.SetRunning(true);
+  running_ = true;
+  show_samples_ = settings.show_samples;
+  float voltage = 0;
+  float interval = 0;
+  std::int32_t points = 0;
+  try {
+    voltage = static_cast<float>(TextToFloat(settings.voltage));
+    interval = static_cast<float>(TextToFloat(settings.interval));
+    points = TextToInt(settings.points);
+  } catch (...) {
+    // The buttons stay swapped until Stop, but no run is going.
+    running_ = false;
+    throw;
+  }
+  const auto refuse = [this](const char* line) {
+    view_.AppendLine(line);
+    running_ = false;
+    view_.SetRunning(false);
+    return false;
+  };
+  link.Write(Format("VOLT %.2f", Wide(voltage)));
+  link.Write("SENS:CURR:DET ACDC");
+  if (settings.mode >= 0 && settings.mode < 3)
+    link.Write(kRangeCommands[settings.mode]);
+  if (!(Wide(interval) >= 15.6 && Wide(interval) <= 3.12e10))
+    return refuse(kSampleRateRefusal);
+  link.Write(Format("SENS:SWE:TINT %.2fE-6", Wide(interval)));
+  if (points < 1 || points > 4096)
+    return refuse(kBufferLengthRefusal);
+  link.Write(Format("SENS:SWE:POIN %d", points));
+  // A demo reading without an instrument takes as long as a real one would.
+  pace_ms_ = Wide(interval) * points / 1000.0;
+  std::unique_lock lock(wait_mutex_);
+  wait_condition_.wait_for(lock, std::chrono::milliseconds(options_.settle_ms),
+                           [this] { return cancelled_.load(); });
+  return !cancelled_;
+}
+
+float CurrentTestRun::ReadCurrent(GpibSession::Link& link) {
+  if (cancelled_)
+    throw Cancelled{};
+  link.Write("MEAS:CURR?");
+  // The answer lands at the start of the buffer, over the previous one; a failed read leaves
+  // that, and the reading is the buffer's leading number (0 when it has none).
+  const gpib::Status status = link.Read(answer_.data(), kCurrentAnswerSize);
+  float reading = static_cast<float>(LeadingNumber(answer_.data()));
+  if (view_.DemoMode()) {
+    // Two draws of a small linear congruential generator: b * (a * 1 mA), 0 to 2.871 A.
+    const auto draw = [this] {
+      random_state_ = random_state_ * 1103515245u + 12345u;
+      return static_cast<int>((random_state_ >> 16) & 0x7fff);
+    };
+    const int a = draw() % 100;
+    const int b = draw() % 30;
+    reading = static_cast<float>(b * (a * 0.001));
+    if (status.Failed() || status.ibcntl <= 0) {
+      // No instrument answered: pace the demo as a real source would deliver its readings.
+      std::unique_lock lock(wait_mutex_);
+      wait_condition_.wait_for(lock, std::chrono::duration<double, std::milli>(pace_ms_),
+                               [this] { return cancelled_.load(); });
+    }
+  }
+  return reading;
+}
+
+RunOutcome CurrentTestRun::Run() {
+  maximum_ = -1;
+  minimum_ = 3;
+  sum_ = 0;
+  batches_ = 0;
+  histogram_.fill(0);
+  answer_.fill('\0');
+  log_path_.clear();
+  log_failed_ = false;
+
+  StreamedLog log(options_.log_directory);
+  for (const std::string& line : view_.MemoLines())
+    log.AppendLine(line);
+  view_.AttachLog(&log);
+  try {
+    const double start = clock_.NowMs();
+    double now = start;
+    GpibSession::Link link = session_.CurrentLink();
+    while ((now - start) * 0.001 < test_seconds_ && running_) {
+      float batch_min = 3;
+      float batch_max = -1;
+      double batch_sum = 0;
+      for (int i = 0; i < kReadingsPerBatch; ++i) {
+        const float reading = ReadCurrent(link);
+        if (reading > maximum_)
+          maximum_ = reading;
+        if (reading < minimum_)
+          minimum_ = reading;
+        sum_ += Wide(reading);
+        batch_sum += Wide(reading);
+        batch_min = std::min(batch_min, reading);
+        batch_max = std::max(batch_max, reading);
+        if (const int bucket = CurrentBucket(reading); bucket >= 0)
+          ++histogram_[static_cast<std::size_t>(bucket)];
+        if (show_samples_) {
+          view_.AppendLine(Format("No.%ld Current: %f mA", batches_ * kReadingsPerBatch + i,
+                                  Wide(reading) * 1000.0));
+        }
+      }
+      ++batches_;
+      now = clock_.NowMs();
+      view_.SetTestTime(TestTimeCaption(now - start));
+      const double mean = sum_ / static_cast<double>(batches_) * 0.02;
+      view_.SetAverage(Format("Aver is %f mA", mean * 1000.0));
+      CurrentBatch batch;
+      batch.batches = batches_;
+      batch.elapsed_ms = now - start;
+      batch.test_ms = test_seconds_ * 1000.0;
+      batch.batch_mean = static_cast<float>(batch_sum / kReadingsPerBatch);
+      batch.batch_min = batch_min;
+      batch.batch_max = batch_max;
+      batch.running_mean = mean;
+      batch.histogram = histogram_;
+      view_.BatchFinished(batch);
+    }
+    if (cancelled_)
+      throw Cancelled{};
+  } catch (const Cancelled&) {
+    view_.AttachLog(nullptr);
+    return RunOutcome::kCancelled;
+  }
+  Summarise();
+  view_.AttachLog(nullptr);
+  const SavedLog saved = log.Finish(LogFileStem(clock_.NowUtc()), ".txt", kCreditLine);
+  view_.AppendLine(saved.path);
+  view_.AppendLine(kCreditLine);
+  log_path_ = saved.path;
+  log_failed_ = saved.error != 0;
+  if (log_failed_)
+    view_.AppendLine(LogWriteErrorLine(saved));
+  const bool stopped = !running_;
+  running_ = false;
+  view_.SetRunning(false);
+  return stopped ? RunOutcome::kStopped : RunOutcome::kFinished;
+}
+
+void CurrentTestRun::Summarise() {
+  const long total = batches_ * kReadingsPerBatch;
+  const double mean_ma = Share(sum_, static_cast<double>(batches_)) * 0.02 * 1000.0;
+  view_.AppendLine(kCurrentFinishedLine);
+  view_.AppendLine(Format("Total %ld, Aver %fmA, Max %fmA, Min %fmA", total, mean_ma,
+                          Wide(maximum_) * 1000.0, Wide(minimum_) * 1000.0));
+  long counted = 0;
+  for (int bucket = 0; bucket < kHistogramBuckets; ++bucket) {
+    const long count = histogram_[static_cast<std::size_t>(bucket)];
+    counted += count;
+    view_.AppendLine(HistogramLine(bucket, count, total));
+  }
+  view_.AppendLine(Format("Total %f%%",
+                          Share(static_cast<double>(counted), static_cast<double>(total)) * 100.0));
+  view_.AppendLine(kTestFinishedLine);
+}
+
+}  // namespace vexa
