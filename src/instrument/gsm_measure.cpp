@@ -123,7 +123,12 @@ class ItemWriter {
   }
 
   // One result line: the prefix, then the rest.
-  void Line(const std::string& rest) { sink_.AppendLine(prefix_ + rest); }
+  void Line(const std::string& rest) {
+    std::string line;
+    line.reserve(prefix_.size() + rest.size());
+    line.append(prefix_).append(rest);
+    sink_.AppendLine(line);
+  }
 
   std::string Query(std::string_view query, long& received) {
     return bus_.Query(query, kAnswerSize, received);

@@ -12,6 +12,19 @@
 
 namespace vexa {
 
+namespace {
+
+// directory/stem.extension for the first try, directory/stem-N.extension for the N-th.
+std::string LogName(const std::string& directory, const std::string& stem, int suffix,
+                    const std::string& extension) {
+  std::string name = directory + "/" + stem;
+  if (suffix > 1)
+    name += Format("-%d", suffix);
+  return name + extension;
+}
+
+}  // namespace
+
 UtcTime CurrentUtcTime() {
   const std::time_t now = std::time(nullptr);
   std::tm parts{};
@@ -28,18 +41,17 @@ SavedLog SaveNewLog(const std::string& directory, const std::string& stem,
                     const std::string& credit) {
   // An existing directory is no error; any other failure shows when the file is written.
   ::mkdir(directory.c_str(), 0777);
-  const std::string base = directory + "/" + stem;
   lines.push_back("");
   lines.push_back(credit);
   SavedLog saved;
   for (int suffix = 1; suffix < 10000; ++suffix) {
-    saved.path = base + (suffix == 1 ? "" : "-" + std::to_string(suffix)) + extension;
+    saved.path = LogName(directory, stem, suffix, extension);
     lines[lines.size() - 2] = saved.path;
     saved.error = CreateFileAtomically(saved.path, JoinCrLf(lines));
     if (saved.error != EEXIST)
       return saved;
   }
-  saved.path = base + extension;
+  saved.path = LogName(directory, stem, 1, extension);
   return saved;
 }
 
@@ -91,8 +103,7 @@ SavedLog StreamedLog::Finish(const std::string& stem, const std::string& extensi
   }
   const long body = std::ftell(file_);
   for (int suffix = 1; suffix < 10000; ++suffix) {
-    saved.path =
-        directory_ + "/" + stem + (suffix == 1 ? "" : "-" + std::to_string(suffix)) + extension;
+    saved.path = LogName(directory_, stem, suffix, extension);
     // The trailer names the file, so it is written anew for every name tried.
     const std::string trailer = saved.path + "\r\n" + credit + "\r\n";
     if (::ftruncate(::fileno(file_), body) != 0 || std::fseek(file_, body, SEEK_SET) != 0 ||

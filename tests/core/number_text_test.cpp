@@ -1,7 +1,9 @@
 #include "core/number_text.h"
 
 #include <gtest/gtest.h>
+
 #include <locale.h>
+#include <cmath>
 
 #include <clocale>
 #include <cstdio>
@@ -82,6 +84,42 @@ TEST(Format, PrintfStyleLinesKeepThePointInACommaLocale) {
   EXPECT_EQ(Format("%s", ""), "");
   const std::string long_text(5000, 'a');
   EXPECT_EQ(Format("<%s>", long_text.c_str()).size(), 5002u);
+}
+
+// Format writes its common conversions itself; every one must read exactly as printf's.
+TEST(Format, TheOwnConversionsMatchPrintfByteForByte) {
+  const double values[] = {0.0,          -0.0,
+                           0.125,        0.135,
+                           2.345,        -2.345,
+                           1e-7,         -1e-7,
+                           0.5,          1.5,
+                           2.5,          -0.5,
+                           33.55f,       -72.9f,
+                           542.8f,       123.4000015,
+                           99.99f,       2.44f,
+                           1e15,         1.23e22,
+                           -9.91e37,     1.7976931348623157e308,
+                           4.9e-324,     HUGE_VAL,
+                           -HUGE_VAL,    std::nan(""),
+                           -std::nan("")};
+  const char* formats[] = {"%f", "%.f", "%.1f", "%.2f", "%.6f", "%09.2f", "%9.2f", "x%.3f%%y"};
+  char expected[1024];
+  for (const double value : values) {
+    for (const char* format : formats) {
+      std::snprintf(expected, sizeof expected, format, value);
+      EXPECT_EQ(Format(format, value), expected) << format << " of " << value;
+    }
+  }
+  const long long integers[] = {0, 7, -7, 42, -2147483648LL, 2147483647, 9223372036854775807LL};
+  for (const long long value : integers) {
+    const int narrow = static_cast<int>(value);
+    std::snprintf(expected, sizeof expected, "%d|%02d|%5d|%05d", narrow, narrow, narrow, narrow);
+    EXPECT_EQ(Format("%d|%02d|%5d|%05d", narrow, narrow, narrow, narrow), expected);
+    std::snprintf(expected, sizeof expected, "%ld|%03lld", static_cast<long>(value), value);
+    EXPECT_EQ(Format("%ld|%03lld", static_cast<long>(value), value), expected);
+  }
+  std::snprintf(expected, sizeof expected, "[%8s|%s|%x|%c]", "ab", "", 255u, 'q');
+  EXPECT_EQ(Format("[%8s|%s|%x|%c]", "ab", "", 255u, 'q'), expected);  // printf's own path
 }
 
 }  // namespace

@@ -207,10 +207,10 @@ TEST(CliUsage, HelpVersionAndWhatIsMissing) {
   const ProcessResult nothing = RunCli("");
   EXPECT_EQ(nothing.exit_code, 2);
   EXPECT_EQ(nothing.out, "");
-  EXPECT_EQ(
-      nothing.err,
-      "vexa-cli: missing COMMAND (one of gsm channel harmonics console configure gsm-test plan); "
-      "see vexa-cli --help\n");
+  EXPECT_EQ(nothing.err,
+            "vexa-cli: missing COMMAND (one of gsm channel harmonics console configure gsm-test "
+            "current-test plan); "
+            "see vexa-cli --help\n");
   EXPECT_EQ(RunCli("channel lte 5").exit_code, 2);
   EXPECT_EQ(RunCli("channel egsm").exit_code, 2);
   EXPECT_EQ(RunCli("frobnicate").exit_code, 2);
