@@ -7,7 +7,7 @@ VEXA_BUILD="${VEXA_BUILD:-$VEXA_ROOT/build}"
 
 VEXA_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-charts-dev libgl-dev libfontconfig-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libfontconfig-dev
   libgtest-dev libgmock-dev libsimpleini-dev
   fonts-liberation fonts-wqy-microhei
   locales-all

@@ -26,7 +26,7 @@ void PrintHelp(std::ostream& out) {
       << "     console: a command failed on the bus or was refused\n"
       << "  2  bad usage (unknown command, key, action or band, missing arguments)\n"
       << "  3  gsm-test: the run finished with the verdict \"Failed\"\n"
-      << "  4  gsm-test: the run was stopped (SIGINT, SIGTERM) before the end\n";
+      << "  4  gsm-test, current-test: the run was stopped (SIGINT, SIGTERM) before the end\n";
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ const std::vector<Command>& Commands() {
       all.push_back(std::move(command));
     for (auto& command : GsmTestCommands())
       all.push_back(std::move(command));
+    for (auto& command : CurrentTestCommands())
+      all.push_back(std::move(command));
     for (auto& command : PlanCommands())
       all.push_back(std::move(command));
     return all;

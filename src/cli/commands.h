@@ -25,5 +25,6 @@ std::vector<Command> InstrumentCommands();
 std::vector<Command> PlanCommands();
 std::vector<Command> ConfigureCommands();
 std::vector<Command> GsmTestCommands();
+std::vector<Command> CurrentTestCommands();
 
 }  // namespace vexa::cli

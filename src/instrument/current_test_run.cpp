@@ -2,9 +2,13 @@
 
 #include <locale.h>
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <string_view>
 
 #include "core/convert.h"
 #include "core/errors.h"
@@ -35,6 +39,24 @@ double Wide(float value) {
 double LeadingNumber(const char* text) {
   static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   return strtod_l(text, nullptr, c_locale);
+}
+
+// "No.%ld Current: %f mA": the line of every reading, the run's most frequent work besides the
+// bus, written straight into a stack buffer. std::to_chars with a precision gives exactly what
+// printf's "%f" gives in the C locale, whatever the user's region, without Format's two passes.
+std::string SampleLine(long number, float reading) {
+  const double milliamperes = Wide(reading) * 1000.0;
+  char text[160] = "No.";
+  char* const limit = text + sizeof text - 3;  // room for " mA"
+  char* end = std::to_chars(text + 3, limit, number).ptr;
+  constexpr std::string_view kMiddle = " Current: ";
+  end = std::copy(kMiddle.begin(), kMiddle.end(), end);
+  const std::to_chars_result number_end =
+      std::to_chars(end, limit, milliamperes, std::chars_format::fixed, 6);
+  if (number_end.ec != std::errc())
+    return Format("No.%ld Current: %f mA", number, milliamperes);
+  end = std::copy_n(" mA", 3, number_end.ptr);
+  return std::string(text, end);
 }
 
 // A run stopped before its first batch has no readings: its mean and shares read 0 rather
@@ -97,8 +119,9 @@ bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) 
   GpibSession::Link link = session_.OpenLink(&opened);
   if (!opened && !demo_mode)
     return false;
-  view_.SetRunning(true);
+  // The flag first: a Stop handled as soon as the buttons change must not be overwritten.
   running_ = true;
+  view_.SetRunning(true);
   show_samples_ = settings.show_samples;
   float voltage = 0;
   float interval = 0;
@@ -182,8 +205,10 @@ RunOutcome CurrentTestRun::Run() {
     double now = start;
     GpibSession::Link link = session_.CurrentLink();
     while ((now - start) * 0.001 < test_seconds_ && running_) {
-      float batch_min = 3;
-      float batch_max = -1;
+      // The batch's own extremes (for the plot and the progress), not the run's start values:
+      // a batch of readings all above 3 A has its minimum above 3 A.
+      float batch_min = std::numeric_limits<float>::infinity();
+      float batch_max = -std::numeric_limits<float>::infinity();
       double batch_sum = 0;
       for (int i = 0; i < kReadingsPerBatch; ++i) {
         const float reading = ReadCurrent(link);
@@ -198,8 +223,7 @@ RunOutcome CurrentTestRun::Run() {
         if (const int bucket = CurrentBucket(reading); bucket >= 0)
           ++histogram_[static_cast<std::size_t>(bucket)];
         if (show_samples_) {
-          view_.AppendLine(Format("No.%ld Current: %f mA", batches_ * kReadingsPerBatch + i,
-                                  Wide(reading) * 1000.0));
+          view_.AppendLine(SampleLine(batches_ * kReadingsPerBatch + i, reading));
         }
       }
       ++batches_;

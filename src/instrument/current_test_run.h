@@ -64,7 +64,9 @@ class CurrentRunView {
   // The memo's lines now (the start of the log: what the memo held before the samples).
   virtual std::vector<std::string> MemoLines() = 0;
   // Where the memo's lines go from now on besides the memo; nullptr detaches. Called by the
-  // run on the worker thread.
+  // run on the worker thread right after MemoLines(): a line the memo receives between the two
+  // calls must still reach the log (the view closes that gap, e.g. by remembering how many
+  // lines MemoLines() gave).
   virtual void AttachLog(MemoSink* log) = 0;
   // Label75 and Label76.
   virtual void SetTestTime(const std::string& caption) = 0;

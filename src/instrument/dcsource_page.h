@@ -1,4 +1,5 @@
-// The "66319" page: the DC source's command line and memo, and the current-test settings.
+// The "66319" page: the DC source's command line and memo, the current drain test (Config&&Test
+// / Stop) with its elapsed time and running average, and the "Current Plot" window.
 #pragma once
 
 #include <QCheckBox>
@@ -6,6 +7,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "instrument/current_plot_data.h"
+#include "instrument/current_test_run.h"
 
 #include "ui/elided_path_label.h"
 #include "ui/labeled_edit.h"
@@ -14,16 +25,24 @@
 
 namespace vexa {
 
-class DcSourcePage : public Page {
+class CurrentPlotWindow;
+
+class DcSourcePage : public Page, private CurrentRunView {
   Q_OBJECT
 
  public:
+  // Memo5 keeps this many lines; a run's log (streamed to its file) keeps every line.
+  static constexpr std::size_t kMemoLineLimit = 20000;
+
   explicit DcSourcePage(QWidget* parent = nullptr);
+  // Cancels a run still going and waits for its bus call in progress.
   ~DcSourcePage() override;
 
   // Memo5 and the note widen with the sheet; the right-hand column keeps its distance to the
   // sheet's right edge (LabeledEdit15 and LabeledEdit17 their own second column).
   void Relayout(int sheet_width, int sheet_height) override;
+  // Cancels a run: it ends at its next bus call, without summary or log.
+  void FormClose() override;
 
   MemoWidget* Memo5;
   QLineEdit* Edit29;
@@ -39,9 +58,66 @@ class DcSourcePage : public Page {
   QPushButton* Button10;
   QPushButton* Button1;
   ElidedPathLabel* DriverNote;
+  QPushButton* PlotButton;  // opens the "Current Plot" window
+
+  // True from "Config&&Test" until the page has seen its worker end.
+  bool RunInProgress() const { return worker_busy_; }
+  // The run of the last "Config&&Test" (nullptr before the first).
+  const CurrentTestRun* LastRun() const { return run_.get(); }
+  // The plot window, built when "Plot" first shows it (nullptr until then).
+  CurrentPlotWindow* PlotWindow() const { return plot_window_; }
+  // Tests: the clock, the log directory and the pause after the set-up of the next runs.
+  void SetRunEnvironment(RunClock* clock, const std::string& log_directory, int settle_ms);
 
  private:
   void Edit29KeyDown();
+  // "Config&&Test": reads the settings and runs the configuration and the test on a worker.
+  void Button10Click();
+  // "Stop": the run ends after its current batch.
+  void Button1Click();
+  void PlotClick();
+  // On the GUI thread once the worker is done; `keep_swapped`: a field did not convert, and
+  // the buttons stay as they are until "Stop".
+  void WorkerEnded(bool keep_swapped);
+  void JoinWorker();
+
+  // CurrentRunView: called on the worker, handed on to the GUI thread in order.
+  void AppendLine(const std::string& line) override;
+  void ClearMemo() override;
+  std::vector<std::string> MemoLines() override;
+  void AttachLog(MemoSink* log) override;
+  void SetTestTime(const std::string& caption) override;
+  void SetAverage(const std::string& caption) override;
+  void SetRunning(bool running) override;
+  bool DemoMode() override;
+  void BatchFinished(const CurrentBatch& batch) override;
+
+  // Runs `update` on the GUI thread after the updates posted before it.
+  void Post(std::function<void()> update);
+  void ShowLatestCaptions();
+  void ShowLatestPlot();
+
+  std::unique_ptr<CurrentTestRun> run_;
+  std::thread worker_;
+  std::atomic<bool> worker_busy_ = false;
+  std::atomic<bool> stop_requested_ = false;
+  // "Demo Mode" as the worker reads it: mirrored from CheckBox3 on every toggle.
+  std::atomic<bool> demo_mode_ = false;
+  // Where the memo stood when the run copied it for its log (worker thread).
+  std::atomic<std::uint64_t> memo_copied_ = 0;
+  RunClock* clock_;
+  CurrentRunOptions options_;
+  // The latest captions of Label75 and Label76, shown at most once per repaint interval.
+  std::mutex caption_mutex_;
+  std::string latest_time_;       // guarded by caption_mutex_
+  std::string latest_average_;    // guarded by caption_mutex_
+  bool captions_posted_ = false;  // guarded by caption_mutex_
+  // The run's picture, drawn at most kPlotIntervalMs apart.
+  static constexpr int kPlotIntervalMs = 100;
+  std::mutex plot_mutex_;
+  CurrentPlotData plot_data_;  // guarded by plot_mutex_
+  std::atomic<bool> plot_posted_ = false;
+  CurrentPlotWindow* plot_window_ = nullptr;
 };
 
 }  // namespace vexa

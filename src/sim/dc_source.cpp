@@ -1,6 +1,7 @@
 #include "sim/dc_source.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vexa::sim {
 namespace {
@@ -10,14 +11,80 @@ constexpr const char* kIdentification =
 constexpr double kMinInterval = 15.6e-6;
 constexpr double kMaxInterval = 31200e-6;
 constexpr long kMaxPoints = 4096;
+constexpr double kDefaultCurrent = 0.2345678;
+
+// The phone's clock runs on by this much between the end of one sweep and the next.
+constexpr double kTurnaround = 2.5e-3;
+
+// GSM timing: a TDMA frame of 8 slots, 51-frame multiframes.
+constexpr double kFrame = 120e-3 / 26;
+constexpr double kSlot = kFrame / 8;
+constexpr double kMultiframe = 51 * kFrame;
+
+// Dedicated mode: one transmit burst per frame.
+constexpr double kBurstCurrent = 1.8;
+constexpr double kBetweenBursts = 0.2;
+// Idle mode: paging wake-ups every four multiframes, six frames long, 150 to 300 mA.
+constexpr double kPagingPeriod = 4 * kMultiframe;
+constexpr double kWakeUp = 6 * kFrame;
+constexpr double kIdleFloor = 5e-3;
+constexpr double kWakeUpLow = 0.15;
+constexpr double kWakeUpHigh = 0.30;
+// Switched off.
+constexpr double kOffCurrent = 45e-6;
+
+// A number in [0, 1) that depends on `index` alone (splitmix64), so that an event's height does
+// not depend on which sweeps saw it.
+double HashUnit(std::int64_t index) {
+  auto x = static_cast<std::uint64_t>(index) + 0x9e3779b97f4a7c15ull;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+  x ^= x >> 31;
+  return static_cast<double>(x >> 11) * 0x1.0p-53;
+}
+
+// A sweep: `points` samples, `interval` apart, the first at `start`.
+struct Sweep {
+  double start;
+  double interval;
+  long points;
+
+  // The number of samples in [from, to).
+  long SamplesIn(double from, double to) const {
+    const auto first = [this](double time) {
+      const double index = std::ceil((time - start) / interval);
+      return static_cast<long>(std::clamp(index, 0.0, static_cast<double>(points)));
+    };
+    return std::max(0L, first(to) - first(from));
+  }
+
+  // The sum over the sweep's samples of the extra current of events `length` long that start
+  // every `period` (at 0, period, 2 period, ...), event m adding height(m).
+  template <typename Height>
+  double EventSum(double period, double length, Height height) const {
+    const double last = start + interval * static_cast<double>(points - 1);
+    double sum = 0;
+    for (auto m = static_cast<std::int64_t>(std::floor((start - length) / period));
+         static_cast<double>(m) * period <= last; ++m) {
+      const double from = static_cast<double>(m) * period;
+      if (const long samples = SamplesIn(from, from + length); samples > 0)
+        sum += static_cast<double>(samples) * height(m);
+    }
+    return sum;
+  }
+};
 
 }  // namespace
 
 void DcSource::Reset() {
   ResetSettings();
-  mean_current_ = 0.2345678;
+  mean_current_ = kDefaultCurrent;
   spread_ = 0.05;
   sequence_ = 1;
+  load_ = Load::kSteady;
+  fixed_load_ = false;
+  phone_time_ = 0;
+  scripted_.clear();
 }
 
 void DcSource::ResetSettings() {
@@ -30,6 +97,8 @@ void DcSource::ResetSettings() {
 bool DcSource::SetValue(const std::string& name, double value) {
   if (name == "current") {
     mean_current_ = value;
+    load_ = Load::kSteady;
+    fixed_load_ = true;
   } else if (name == "current_spread") {
     spread_ = std::clamp(value, 0.0, 1.0);
   } else {
@@ -38,11 +107,48 @@ bool DcSource::SetValue(const std::string& name, double value) {
   return true;
 }
 
+void DcSource::ScriptReadings(const char* answers) {
+  scripted_.clear();
+  if (!answers)
+    return;
+  const std::string text(answers);
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(';', start);
+    scripted_.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+    if (end == std::string::npos)
+      break;
+    start = end + 1;
+  }
+}
+
+double DcSource::SweepMean(double start) const {
+  const Sweep sweep{start, sample_interval_, points_};
+  const auto points = static_cast<double>(points_);
+  switch (load_) {
+    case Load::kSteady:
+      return mean_current_;
+    case Load::kDedicated:
+      return kBetweenBursts + sweep.EventSum(kFrame, kSlot, [](std::int64_t) {
+        return kBurstCurrent - kBetweenBursts;
+      }) / points;
+    case Load::kIdle:
+      return kIdleFloor + sweep.EventSum(kPagingPeriod, kWakeUp, [](std::int64_t m) {
+        return kWakeUpLow + (kWakeUpHigh - kWakeUpLow) * HashUnit(m) - kIdleFloor;
+      }) / points;
+    case Load::kShutdown:
+      return kOffCurrent;
+  }
+  return mean_current_;
+}
+
 double DcSource::NextReading() {
   // A fixed linear congruential sequence: deterministic, yet varied enough for a histogram.
   sequence_ = sequence_ * 1664525u + 1013904223u;
   const double unit = static_cast<double>(sequence_ >> 8) / static_cast<double>(1u << 24);
-  return mean_current_ * (1.0 + spread_ * (2.0 * unit - 1.0));
+  const double value = SweepMean(phone_time_);
+  phone_time_ += sample_interval_ * static_cast<double>(points_) + kTurnaround;
+  return value * (1.0 + spread_ * (2.0 * unit - 1.0));
 }
 
 std::optional<std::string> DcSource::Handle(const Unit& unit, double& acquisition_seconds) {
@@ -60,7 +166,12 @@ std::optional<std::string> DcSource::Handle(const Unit& unit, double& acquisitio
       return Nr3(current_range_);
     if (Matches(unit, "MEASure[:SCALar]:CURRent[:DC]?")) {
       acquisition_seconds += sample_interval_ * static_cast<double>(points_);
-      return Nr3(NextReading());
+      const std::string reading = Nr3(NextReading());
+      if (scripted_.empty())
+        return reading;
+      std::string answer = std::move(scripted_.front());
+      scripted_.pop_front();
+      return answer;
     }
     if (Matches(unit, "MEASure[:SCALar]:VOLTage[:DC]?"))
       return Nr3(voltage_);
@@ -72,8 +183,11 @@ std::optional<std::string> DcSource::Handle(const Unit& unit, double& acquisitio
     if (number)
       voltage_ = std::clamp(*number, 0.0, 15.0);
   } else if (Matches(unit, "SENSe:CURRent:RANGe[:UPPer]")) {
-    if (number)
+    if (number) {
       current_range_ = *number;
+      if (!fixed_load_)
+        load_ = *number > 1 ? Load::kDedicated : *number > 0.02 ? Load::kIdle : Load::kShutdown;
+    }
   } else if (Matches(unit, "SENSe:SWEep:TINTerval")) {
     if (number)
       sample_interval_ = std::clamp(*number, kMinInterval, kMaxInterval);

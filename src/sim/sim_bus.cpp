@@ -114,6 +114,7 @@ class Bus {
     speed_ = 1;
     timeout_scale_ = 1;
     drop_call_countdown_ = 0;
+    command_log_ = true;
     ++generation_;
     changed_.notify_all();
   }
@@ -192,6 +193,8 @@ class Bus {
       test_set_.SetCallConnected(false);
   }
   void set_timeout_scale(double scale) { timeout_scale_ = scale; }
+  bool command_log() const { return command_log_; }
+  void set_command_log(bool enabled) { command_log_ = enabled; }
 
  private:
   std::mutex mutex_;
@@ -205,6 +208,7 @@ class Bus {
   double timeout_scale_ = 1;
   unsigned long generation_ = 0;
   int drop_call_countdown_ = 0;  // test-set messages until the call drops; 0: never
+  bool command_log_ = true;      // messages are added to the ports' logs
 };
 
 // Applies $VEXA_SIM_SETUP, "name=value" entries separated by ';' (the start-up state for a
@@ -349,7 +353,8 @@ VEXA_SIM_API int ibwrt(int ud, const void* buffer, long count) {
   if (count == 0)
     return Finish(Done());
   const std::string message(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
-  port.log.push_back(message);
+  if (bus.command_log())
+    port.log.push_back(message);
   // A new message discards an answer that was not read, as an interrupted query does.
   port.output.clear();
   double acquisition_seconds = 0;
@@ -470,6 +475,12 @@ VEXA_SIM_API int vexa_sim_set_value(const char* name, double value) {
   return bus.test_set().SetValue(key, value) || bus.dc_source().SetValue(key, value) ? 0 : -1;
 }
 
+VEXA_SIM_API void vexa_sim_script_readings(const char* answers) {
+  Bus& bus = TheBus();
+  std::lock_guard<std::mutex> lock(bus.mutex());
+  bus.dc_source().ScriptReadings(answers);
+}
+
 VEXA_SIM_API void vexa_sim_set_latency_ms(double milliseconds) {
   Bus& bus = TheBus();
   std::lock_guard<std::mutex> lock(bus.mutex());
@@ -486,6 +497,12 @@ VEXA_SIM_API void vexa_sim_set_timeout_scale(double scale) {
   Bus& bus = TheBus();
   std::lock_guard<std::mutex> lock(bus.mutex());
   bus.set_timeout_scale(vexa::sim::NonNegative(scale, 1));
+}
+
+VEXA_SIM_API void vexa_sim_set_command_log(int enabled) {
+  Bus& bus = TheBus();
+  std::lock_guard<std::mutex> lock(bus.mutex());
+  bus.set_command_log(enabled != 0);
 }
 
 VEXA_SIM_API int vexa_sim_log_count(int address) {

@@ -64,8 +64,15 @@ VEXA_SIM_API void vexa_sim_fail_next_clear(int address);
  * the bench cable between test set and phone, both ways; the test set's cable-loss correction
  * table makes up for it, see sim/test_set.h), "noise" (largest reproducible random deviation
  * of every measured value, 0 = none, see sim/test_set.h).
- * DC source: "current" (A), "current_spread" (fraction, 0 = exact). */
+ * DC source: "current" (A: a steady load of that current instead of the phone's profile, see
+ * sim/dc_source.h), "current_spread" (fraction, 0 = exact). */
 VEXA_SIM_API int vexa_sim_set_value(const char* name, double value);
+
+/* The answers of the DC source's next MEASure:CURRent? queries, in order, separated by ';'
+ * (each sent with the terminator; an entry may be any text: "0.25;abc;" answers "0.25", "abc"
+ * and an empty line); after them the phone's readings again. Replaces answers still pending;
+ * NULL clears them. A reset clears them too. */
+VEXA_SIM_API void vexa_sim_script_readings(const char* answers);
 
 /* Extra time of every successful ibclr, ibwrt and ibrd, in milliseconds (default 0). */
 VEXA_SIM_API void vexa_sim_set_latency_ms(double milliseconds);
@@ -76,7 +83,11 @@ VEXA_SIM_API void vexa_sim_set_speed(double factor);
 /* Multiplies every read time-out (default 1: time-out code 13 waits 10 s). */
 VEXA_SIM_API void vexa_sim_set_timeout_scale(double scale);
 
-/* The command log: every non-empty message written to `address`, in order. */
+/* The command log: every non-empty message written to `address`, in order, while logging is on
+ * (the default; a reset turns it on again). Off (0), messages are no longer added, so that a
+ * long benchmark run does not fill the memory with them; entries already logged stay. */
+VEXA_SIM_API void vexa_sim_set_command_log(int enabled);
+/* The number of entries in the command log of `address`. */
 VEXA_SIM_API int vexa_sim_log_count(int address);
 /* Copies entry `index` into `buffer` (terminated, cut to `size` - 1 characters) and returns
  * its full length, or -1 when there is no such entry. */

@@ -3,7 +3,12 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QThread>
+#include <algorithm>
+#include <climits>
+#include <utility>
 
 namespace vexa {
 
@@ -26,6 +31,11 @@ void MemoWidget::AppendLine(const std::string& line) {
   {
     const std::lock_guard lock(mutex_);
     lines_.push_back(line);
+    ++appended_;
+    // Under the lock: lines from several threads reach the tap in the memo's own order.
+    if (tap_)
+      tap_->AppendLine(line);
+    DropBeyondLimit();
     schedule = !flush_scheduled_;
     flush_scheduled_ = true;
   }
@@ -40,6 +50,8 @@ void MemoWidget::Clear() {
     lines_.clear();
     ++clears_;
     shown_ = 0;
+    dropping_ = false;
+    note_pending_ = false;
     cleared_ = true;
     schedule = !flush_scheduled_;
     flush_scheduled_ = true;
@@ -62,24 +74,81 @@ void MemoWidget::ScheduleFlush() {
       Qt::AutoConnection);
 }
 
-std::vector<std::string> MemoWidget::Lines() const {
+std::vector<std::string> MemoWidget::Lines(std::uint64_t* end) const {
   // Copied a slice at a time, so that a long memo (a scan run's half a million lines) never
   // holds the lock the GUI thread and the workers need for long; a Clear in between starts
-  // the copy over.
+  // the copy over. Lines are addressed by sequence number, so lines a limit drops meanwhile
+  // are skipped rather than shifting the copy.
   static constexpr std::size_t kSlice = 4096;
   std::vector<std::string> copy;
   std::uint64_t clears = 0;
+  std::uint64_t next = 0;  // sequence number of the next line to copy
+  bool started = false;
   for (;;) {
     const std::lock_guard lock(mutex_);
-    if (copy.empty() || clears != clears_) {
+    const std::uint64_t front = appended_ - lines_.size();
+    if (!started || clears != clears_) {
       copy.clear();
       clears = clears_;
+      next = front;
+      started = true;
     }
-    const std::size_t end = std::min(lines_.size(), copy.size() + kSlice);
-    copy.insert(copy.end(), lines_.begin() + static_cast<std::ptrdiff_t>(copy.size()),
-                lines_.begin() + static_cast<std::ptrdiff_t>(end));
-    if (end == lines_.size())
+    next = std::max(next, front);
+    const auto begin = static_cast<std::size_t>(next - front);
+    const std::size_t stop = std::min(lines_.size(), begin + kSlice);
+    copy.insert(copy.end(), lines_.begin() + static_cast<std::ptrdiff_t>(begin),
+                lines_.begin() + static_cast<std::ptrdiff_t>(stop));
+    next = front + stop;
+    if (stop == lines_.size()) {
+      if (limit_ > 0 && copy.size() > limit_)
+        copy.erase(copy.begin(), copy.end() - static_cast<std::ptrdiff_t>(limit_));
+      if (end)
+        *end = appended_;
       return copy;
+    }
+  }
+}
+
+void MemoWidget::SetLineLimit(std::size_t limit) {
+  {
+    const std::lock_guard lock(mutex_);
+    limit_ = limit;
+    DropBeyondLimit();
+  }
+  if (limit > 0)
+    TrimWidget(limit);
+}
+
+std::size_t MemoWidget::LineLimit() const {
+  const std::lock_guard lock(mutex_);
+  return limit_;
+}
+
+void MemoWidget::SetTap(MemoSink* tap) {
+  const std::lock_guard lock(mutex_);
+  tap_ = tap;
+}
+
+void MemoWidget::SetTap(MemoSink* tap, std::uint64_t since) {
+  const std::lock_guard lock(mutex_);
+  if (tap) {
+    const std::uint64_t front = appended_ - lines_.size();
+    for (std::uint64_t line = std::max(since, front); line < appended_; ++line)
+      tap->AppendLine(lines_[static_cast<std::size_t>(line - front)]);
+  }
+  tap_ = tap;
+}
+
+void MemoWidget::DropBeyondLimit() {
+  while (limit_ > 0 && lines_.size() > limit_) {
+    lines_.pop_front();
+    // The dropped line was the oldest: shown already, or never to be shown.
+    if (shown_ > 0)
+      --shown_;
+    if (!dropping_) {
+      dropping_ = true;
+      note_pending_ = true;
+    }
   }
 }
 
@@ -97,30 +166,40 @@ void MemoWidget::FlushSlice() {
 void MemoWidget::ShowWaitingLines(int budget_ms) {
   static constexpr std::size_t kChunkLines = 256;
   bool clear = false;
+  std::size_t limit = 0;
   {
     const std::lock_guard lock(mutex_);
     flush_scheduled_ = false;
     clear = cleared_;
     cleared_ = false;
+    limit = limit_;
   }
-  if (clear)
+  if (clear) {
     QPlainTextEdit::clear();
+    note_shown_ = false;
+  }
   QElapsedTimer spent;
   spent.start();
   bool appended = false;
   for (;;) {
     QStringList chunk;
+    bool note = false;
     {
       const std::lock_guard lock(mutex_);
       if (cleared_)
         break;  // a Clear from another thread: the next flush starts over
+      note = std::exchange(note_pending_, false);
       for (; shown_ < lines_.size() && static_cast<std::size_t>(chunk.size()) < kChunkLines;
            ++shown_)
         chunk << QString::fromLatin1(lines_[shown_]);
     }
+    if (note && !note_shown_)
+      ShowDroppingNote();
     if (chunk.isEmpty())
       break;
     appendPlainText(chunk.join(QLatin1Char('\n')));
+    if (limit > 0)
+      TrimWidget(limit);
     appended = true;
     if (budget_ms >= 0 && spent.elapsed() >= budget_ms) {
       bool more = false;
@@ -136,6 +215,31 @@ void MemoWidget::ShowWaitingLines(int budget_ms) {
   }
   if (appended)
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void MemoWidget::ShowDroppingNote() {
+  const QString note = QString::fromLatin1(kDroppingNote);
+  if (document()->isEmpty()) {
+    appendPlainText(note);
+  } else {
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(note);
+    cursor.insertBlock();
+  }
+  note_shown_ = true;
+}
+
+void MemoWidget::TrimWidget(std::size_t limit) {
+  const int first = note_shown_ ? 1 : 0;
+  const auto keep = static_cast<int>(std::min<std::size_t>(limit, INT_MAX - 1)) + first;
+  const int excess = document()->blockCount() - keep;
+  if (excess <= 0)
+    return;
+  QTextCursor cursor(document()->findBlockByNumber(first));
+  cursor.setPosition(document()->findBlockByNumber(first + excess).position(),
+                     QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
 }
 
 }  // namespace vexa

@@ -374,6 +374,82 @@ TEST_F(SimulatorBusTest, DcSourceReadingsSpreadDeterministicallyAroundTheMean) {
   EXPECT_NE(first.front(), first.back());
 }
 
+// The phone's current by the range chosen: one-point sweeps see single samples (a transmit
+// burst or the level between, the idle floor or a paging wake-up), long sweeps the mode's mean.
+TEST_F(SimulatorBusTest, DcSourceReadingsFollowThePhoneModeOfTheRange) {
+  vexa_sim_set_speed(0);
+  const auto readings = [this](const char* range, const char* points, int count) {
+    Ask(5, range);
+    Ask(5, "SENS:SWE:TINT 20.00E-6");
+    Ask(5, points);
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i)
+      values.push_back(std::atof(Ask(5, "MEAS:CURR?").c_str()));
+    return values;
+  };
+  const auto count_in = [](const std::vector<double>& values, double low, double high) {
+    return std::count_if(values.begin(), values.end(),
+                         [&](double value) { return value >= low && value <= high; });
+  };
+  // Dedicated: bursts of 1.8 A in about one sample of eight, 0.2 A between (each +-5 %).
+  const std::vector<double> dedicated = readings("SENS:CURR:RANG 3", "SENS:SWE:POIN 1", 400);
+  const auto bursts = count_in(dedicated, 1.71, 1.89);
+  EXPECT_EQ(bursts + count_in(dedicated, 0.19, 0.21), 400);
+  EXPECT_GT(bursts, 30);
+  EXPECT_LT(bursts, 80);
+  // Averaged over 82 ms (17.7 frames): close to the duty-cycle mean of 0.4 A.
+  EXPECT_THAT(readings("SENS:CURR:RANG 3", "SENS:SWE:POIN 4096", 50),
+              Each(::testing::AllOf(::testing::Gt(0.34), Lt(0.46))));
+  // Idle: a 5 mA floor, paging wake-ups of 150 to 300 mA (6 frames every 941.5 ms).
+  const std::vector<double> idle = readings("SENS:CURR:RANG 1", "SENS:SWE:POIN 1", 3000);
+  const auto floor = count_in(idle, 4.75e-3, 5.25e-3);
+  const auto peaks = count_in(idle, 0.1425, 0.315);
+  EXPECT_EQ(floor + peaks, 3000);
+  EXPECT_GT(peaks, 10);
+  EXPECT_LT(peaks, 3000 / 10);
+  EXPECT_THAT(readings("SENS:CURR:RANG 1", "SENS:SWE:POIN 4096", 50),
+              Each(::testing::AllOf(::testing::Ge(4.75e-3), Lt(0.1))));
+  // Switched off: tens of microamperes.
+  EXPECT_THAT(readings("SENS:CURR:RANG 0.02", "SENS:SWE:POIN 4096", 20),
+              Each(::testing::AllOf(::testing::Gt(40e-6), Lt(50e-6))));
+
+  // Everything repeats from a reset; a set current is a steady load whatever the range.
+  vexa_sim_reset();
+  vexa_sim_set_speed(0);
+  EXPECT_EQ(readings("SENS:CURR:RANG 3", "SENS:SWE:POIN 1", 400), dedicated);
+  vexa_sim_set_value("current", 0.125);
+  vexa_sim_set_value("current_spread", 0);
+  EXPECT_THAT(readings("SENS:CURR:RANG 0.02", "SENS:SWE:POIN 1", 5), Each(0.125));
+  EXPECT_THAT(readings("SENS:CURR:RANG 3", "SENS:SWE:POIN 1", 5), Each(0.125));
+}
+
+TEST_F(SimulatorBusTest, ScriptedReadingsAnswerInOrderThenTheProfileAgain) {
+  vexa_sim_set_speed(0);
+  vexa_sim_set_value("current_spread", 0);
+  vexa_sim_script_readings("0.5;abc;;1E3");
+  std::vector<std::string> answers;
+  for (int i = 0; i < 5; ++i)
+    answers.push_back(Ask(5, "MEAS:CURR?"));
+  EXPECT_THAT(answers, ElementsAre("0.5", "abc", "", "1E3", "2.345678E-01"));
+  // A new script replaces the pending answers; NULL drops them; so does a reset.
+  vexa_sim_script_readings("1;2");
+  vexa_sim_script_readings("3");
+  EXPECT_EQ(Ask(5, "MEAS:CURR?"), "3");
+  vexa_sim_script_readings("4");
+  vexa_sim_script_readings(nullptr);
+  EXPECT_EQ(Ask(5, "MEAS:CURR?"), "2.345678E-01");
+  vexa_sim_script_readings("5");
+  vexa_sim_reset();
+  vexa_sim_set_value("current_spread", 0);
+  EXPECT_EQ(Ask(5, "MEAS:CURR?"), "2.345678E-01");
+  // Scripted answers still take the acquisition time.
+  vexa_sim_script_readings("6");
+  Ask(5, "SENS:SWE:TINT 1000.00E-6;POIN 40");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Ask(5, "MEAS:CURR?"), "6");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+}
+
 TEST_F(SimulatorBusTest, CommandLogKeepsEveryMessagePerAddressInOrder) {
   Ask(14, "CALL:POW -65dBm");
   Ask(5, "VOLT 3.80");
@@ -384,6 +460,17 @@ TEST_F(SimulatorBusTest, CommandLogKeepsEveryMessagePerAddressInOrder) {
   EXPECT_EQ(vexa_sim_log_entry(14, 0, cut, sizeof cut), 15);
   EXPECT_STREQ(cut, "CALL");
   EXPECT_EQ(vexa_sim_log_entry(14, 2, cut, sizeof cut), -1);
+  // Logging off keeps what was logged and adds nothing; a reset turns it on again.
+  vexa_sim_set_command_log(0);
+  Ask(5, "VOLT 4.00");
+  EXPECT_THAT(testing::SimLog(5), ElementsAre("VOLT 3.80"));
+  vexa_sim_set_command_log(1);
+  Ask(5, "VOLT 4.10");
+  EXPECT_THAT(testing::SimLog(5), ElementsAre("VOLT 3.80", "VOLT 4.10"));
+  vexa_sim_set_command_log(0);
+  vexa_sim_reset();
+  Ask(5, "VOLT 4.20");
+  EXPECT_THAT(testing::SimLog(5), ElementsAre("VOLT 4.20"));
 }
 
 TEST_F(SimulatorBusTest, LongAnswerIsReadInPiecesWithEndOnTheLast) {

@@ -1,0 +1,274 @@
+// vexa-cli current-test: the current drain test of the "66319" page without the window. Sets
+// the page's fields from the options, presses "Config&&Test", prints the memo lines as they
+// come and the progress on stderr, and writes the same log file as the page.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "core/errors.h"
+#include "core/latin1.h"
+#include "core/text_format.h"
+#include "instrument/current_test_run.h"
+#include "instrument/gpib_driver.h"
+#include "instrument/gpib_session.h"
+
+namespace vexa::cli {
+namespace {
+
+// SIGINT and SIGTERM act as "Stop".
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int /*signal*/) {
+  g_interrupted = 1;
+}
+
+class InterruptHandlers {
+ public:
+  InterruptHandlers() {
+    g_interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Restart the driver's system calls: an interrupted read must not turn into a bus error.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, &previous_int_);
+    sigaction(SIGTERM, &action, &previous_term_);
+  }
+  ~InterruptHandlers() {
+    sigaction(SIGINT, &previous_int_, nullptr);
+    sigaction(SIGTERM, &previous_term_, nullptr);
+  }
+  InterruptHandlers(const InterruptHandlers&) = delete;
+  InterruptHandlers& operator=(const InterruptHandlers&) = delete;
+
+ private:
+  struct sigaction previous_int_ {};
+  struct sigaction previous_term_ {};
+};
+
+std::string Minutes(double ms) {
+  const auto seconds = static_cast<long long>(ms / 1000.0 + 0.5);
+  return Format("%02lldm:%02llds", seconds / 60, seconds % 60);
+}
+
+// The page on a terminal: memo lines on stdout as they come (Latin-1 bytes printed as UTF-8)
+// and into the run's log while one is attached; progress on stderr (one updating line when
+// stderr is a terminal, a plain line every tenth of the test time otherwise); one CSV row per
+// batch. Only the lines from before the run are kept: they start the log. Also the DC-source
+// session's memo, so the open-failure line lands in the memo.
+class TerminalCurrentView : public CurrentRunView, public MemoSink {
+ public:
+  TerminalCurrentView(std::ostream& out, std::ostream& err, bool demo, std::ostream* csv)
+      : out_(out), err_(err), demo_(demo), csv_(csv), interactive_(isatty(STDERR_FILENO) != 0) {}
+
+  void SetRun(CurrentTestRun* run) { run_ = run; }
+
+  void AppendLine(const std::string& line) override {
+    PollInterrupt();
+    EraseProgress();
+    out_ << Latin1ToUtf8(line) << '\n';
+    out_.flush();
+    if (log_)
+      log_->AppendLine(line);
+    else
+      lines_.push_back(line);
+  }
+  void ClearMemo() override { lines_.clear(); }
+  std::vector<std::string> MemoLines() override { return lines_; }
+  void AttachLog(MemoSink* log) override { log_ = log; }
+  void SetTestTime(const std::string& /*caption*/) override {}
+  void SetAverage(const std::string& /*caption*/) override {}
+  void SetRunning(bool running) override {
+    if (!running)
+      EndProgress();
+  }
+  bool DemoMode() override { return demo_; }
+  void BatchFinished(const CurrentBatch& batch) override {
+    PollInterrupt();
+    if (csv_) {
+      *csv_ << Format("%.3f,%f,%f,%f\n", batch.elapsed_ms / 1000.0,
+                      static_cast<double>(batch.batch_mean) * 1000.0,
+                      static_cast<double>(batch.batch_min) * 1000.0,
+                      static_cast<double>(batch.batch_max) * 1000.0);
+    }
+    ShowProgress(batch);
+  }
+
+ private:
+  void ShowProgress(const CurrentBatch& batch) {
+    if (batch.test_ms <= 0)
+      return;
+    const double done = std::min(batch.elapsed_ms / batch.test_ms, 1.0);
+    const double left = std::max(batch.test_ms - batch.elapsed_ms, 0.0);
+    const std::string text = Format(
+        "Progress: %ld readings (%d%%), elapsed %s, left %s, Aver %f mA",
+        batch.batches * kReadingsPerBatch, static_cast<int>(done * 100.0),
+        Minutes(batch.elapsed_ms).c_str(), Minutes(left).c_str(), batch.running_mean * 1000.0);
+    if (interactive_) {
+      if (batch.elapsed_ms - last_draw_ms_ < 100 && progress_shown_ && done < 1.0)
+        return;
+      last_draw_ms_ = batch.elapsed_ms;
+      err_ << "\r\x1b[K" << text << std::flush;
+      progress_shown_ = true;
+    } else if (const int tenth = static_cast<int>(done * 10.0); tenth != last_tenth_) {
+      last_tenth_ = tenth;
+      err_ << text << '\n' << std::flush;
+    }
+  }
+  void PollInterrupt() {
+    if (g_interrupted && run_)
+      run_->RequestStop();
+  }
+  void EraseProgress() {
+    if (progress_shown_) {
+      err_ << "\r\x1b[K" << std::flush;
+      progress_shown_ = false;
+    }
+  }
+  void EndProgress() {
+    if (progress_shown_) {
+      err_ << '\n' << std::flush;
+      progress_shown_ = false;
+    }
+    last_tenth_ = -1;
+  }
+
+  std::ostream& out_;
+  std::ostream& err_;
+  const bool demo_;
+  std::ostream* const csv_;
+  const bool interactive_;
+  CurrentTestRun* run_ = nullptr;
+  MemoSink* log_ = nullptr;
+  std::vector<std::string> lines_;
+  bool progress_shown_ = false;
+  double last_draw_ms_ = 0;
+  int last_tenth_ = -1;
+};
+
+// Exit codes of current-test.
+enum : int {
+  kFinished = 0,
+  kRefused = 1,
+  kUsage = 2,
+  kStoppedEarly = 4,
+};
+
+int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CurrentSettings settings;
+  bool demo = false;
+  std::string csv;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool has_value = i + 1 < args.size();
+    std::string* field = arg == "--voltage"    ? &settings.voltage
+                         : arg == "--interval" ? &settings.interval
+                         : arg == "--points"   ? &settings.points
+                         : arg == "--minutes"  ? &settings.minutes
+                                               : nullptr;
+    if (field && has_value) {
+      *field = args[++i];
+    } else if (arg == "--mode" && has_value && args[i + 1] == "dedicated") {
+      settings.mode = 0;
+      ++i;
+    } else if (arg == "--mode" && has_value && args[i + 1] == "idle") {
+      settings.mode = 1;
+      ++i;
+    } else if (arg == "--mode" && has_value && args[i + 1] == "shutdown") {
+      settings.mode = 2;
+      ++i;
+    } else if (arg == "--csv" && has_value && !args[i + 1].empty()) {
+      csv = args[++i];
+    } else if (arg == "--demo") {
+      demo = true;
+    } else if (arg == "--no-samples") {
+      settings.show_samples = false;
+    } else {
+      err << "vexa-cli: unknown or incomplete argument '" << arg
+          << "' for current-test (see --help)\n";
+      return kUsage;
+    }
+  }
+
+  std::ofstream csv_file;
+  if (!csv.empty()) {
+    csv_file.open(csv, std::ios::binary | std::ios::trunc);
+    if (!csv_file) {
+      err << "vexa-cli: cannot write " << csv << ": " << std::strerror(errno) << '\n';
+      return kRefused;
+    }
+    csv_file << "elapsed_s,mean_mA,min_mA,max_mA\n";
+  }
+
+  err << gpib::DriverNote() << '\n';
+  InterruptHandlers interrupts;
+  TerminalCurrentView view(out, err, demo, csv.empty() ? nullptr : &csv_file);
+  DcSourceDevice.SetMemo(&view);
+  int code = kFinished;
+  {
+    CurrentTestRun run(DcSourceDevice, view, SystemRunClock());
+    view.SetRun(&run);
+    bool configured = false;
+    try {
+      configured = run.Configure(settings, demo);
+    } catch (const Error& error) {
+      err << MessageWithFullStop(error.what()) << '\n';
+    }
+    if (!configured) {
+      code = kRefused;
+    } else {
+      // Interrupted during the set-up: the run ends before its first batch.
+      if (g_interrupted)
+        run.RequestStop();
+      const RunOutcome outcome = run.Run();
+      if (run.log_failed()) {
+        code = kRefused;
+      } else if (outcome != RunOutcome::kFinished) {
+        err << "Test stopped before the end.\n";
+        code = kStoppedEarly;
+      }
+    }
+    view.SetRun(nullptr);
+  }
+  DcSourceDevice.DetachMemo(&view);
+  out.flush();
+  if (!csv.empty()) {
+    csv_file.close();
+    if (!csv_file) {
+      err << "vexa-cli: cannot write " << csv << '\n';
+      code = kRefused;
+    }
+  }
+  return code;
+}
+
+}  // namespace
+
+std::vector<Command> CurrentTestCommands() {
+  return {
+      {"current-test",
+       "current-test [--voltage V] [--interval US] [--points N] [--mode "
+       "dedicated|idle|shutdown] [--minutes T] [--demo] [--no-samples] [--csv FILE]",
+       "Set the \"66319\" page's fields (defaults: 3.8 V, 20 us, 4096 points, dedicated mode, "
+       "30 minutes, samples shown), press Config&&Test and print the memo lines as they come "
+       "(one \"No.N Current: X mA\" line per reading unless --no-samples, then the summary "
+       "and histogram); progress and time left go to stderr. The log is written to \"Current "
+       "Log\" under the working directory. --demo runs on random readings when the DC source "
+       "cannot be opened; --csv writes one row per batch of 50 readings (elapsed_s, mean_mA, "
+       "min_mA, max_mA). SIGINT or SIGTERM acts as Stop: the run ends after its batch with "
+       "the summary and the log. Exit code 0 finished, 4 stopped, 1 refused at the set-up "
+       "(no DC source, a field out of range or not a number) or the log could not be written.",
+       RunCurrentTest},
+  };
+}
+
+}  // namespace vexa::cli
