@@ -86,6 +86,8 @@ QChartView* CurrentPlotWindow::BuildTimeChart() {
   mean_ = new QLineSeries(chart);
   mean_->setName(QStringLiteral("mean"));
   mean_->setPen(QPen(QColor(0x1f, 0x4e, 0x9a), 2));
+  // Each batch a dot too, so the first batch of a slow run shows before there is a line.
+  mean_->setPointsVisible(true);
   chart->addSeries(band_);
   chart->addSeries(mean_);
   time_axis_ = new QValueAxis(chart);
