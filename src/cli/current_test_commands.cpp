@@ -1,12 +1,8 @@
 // vexa-cli current-test: the current drain test of the "66319" page without the window. Sets
 // the page's fields from the options, presses "Config&&Test", prints the memo lines as they
 // come and the progress on stderr, and writes the same log file as the page.
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -14,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/run_terminal.h"
 #include "core/errors.h"
 #include "core/latin1.h"
 #include "core/text_format.h"
@@ -24,42 +21,6 @@
 namespace vexa::cli {
 namespace {
 
-// SIGINT and SIGTERM act as "Stop".
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int /*signal*/) {
-  g_interrupted = 1;
-}
-
-class InterruptHandlers {
- public:
-  InterruptHandlers() {
-    g_interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    // Restart the driver's system calls: an interrupted read must not turn into a bus error.
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &previous_int_);
-    sigaction(SIGTERM, &action, &previous_term_);
-  }
-  ~InterruptHandlers() {
-    sigaction(SIGINT, &previous_int_, nullptr);
-    sigaction(SIGTERM, &previous_term_, nullptr);
-  }
-  InterruptHandlers(const InterruptHandlers&) = delete;
-  InterruptHandlers& operator=(const InterruptHandlers&) = delete;
-
- private:
-  struct sigaction previous_int_ {};
-  struct sigaction previous_term_ {};
-};
-
-std::string Minutes(double ms) {
-  const auto seconds = static_cast<long long>(ms / 1000.0 + 0.5);
-  return Format("%02lldm:%02llds", seconds / 60, seconds % 60);
-}
-
 // The page on a terminal: memo lines on stdout as they come (Latin-1 bytes printed as UTF-8)
 // and into the run's log while one is attached; progress on stderr (one updating line when
 // stderr is a terminal, a plain line every tenth of the test time otherwise); one CSV row per
@@ -68,13 +29,13 @@ std::string Minutes(double ms) {
 class TerminalCurrentView : public CurrentRunView, public MemoSink {
  public:
   TerminalCurrentView(std::ostream& out, std::ostream& err, bool demo, std::ostream* csv)
-      : out_(out), err_(err), demo_(demo), csv_(csv), interactive_(isatty(STDERR_FILENO) != 0) {}
+      : out_(out), err_(err), demo_(demo), csv_(csv), progress_(err) {}
 
   void SetRun(CurrentTestRun* run) { run_ = run; }
 
   void AppendLine(const std::string& line) override {
     PollInterrupt();
-    EraseProgress();
+    progress_.Erase();
     out_ << Latin1ToUtf8(line) << '\n';
     out_.flush();
     if (log_)
@@ -89,7 +50,7 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
   void SetAverage(const std::string& /*caption*/) override {}
   void SetRunning(bool running) override {
     if (!running)
-      EndProgress();
+      progress_.End();
   }
   bool DemoMode() override { return demo_; }
   void BatchFinished(const CurrentBatch& batch) override {
@@ -109,50 +70,25 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
       return;
     const double done = std::min(batch.elapsed_ms / batch.test_ms, 1.0);
     const double left = std::max(batch.test_ms - batch.elapsed_ms, 0.0);
-    const std::string text = Format(
-        "Progress: %ld readings (%d%%), elapsed %s, left %s, Aver %f mA",
-        batch.batches * kReadingsPerBatch, static_cast<int>(done * 100.0),
-        Minutes(batch.elapsed_ms).c_str(), Minutes(left).c_str(), batch.running_mean * 1000.0);
-    if (interactive_) {
-      if (batch.elapsed_ms - last_draw_ms_ < 100 && progress_shown_ && done < 1.0)
-        return;
-      last_draw_ms_ = batch.elapsed_ms;
-      err_ << "\r\x1b[K" << text << std::flush;
-      progress_shown_ = true;
-    } else if (const int tenth = static_cast<int>(done * 10.0); tenth != last_tenth_) {
-      last_tenth_ = tenth;
-      err_ << text << '\n' << std::flush;
-    }
+    progress_.Show(Format("Progress: %ld readings (%d%%), elapsed %s, left %s, Aver %f mA",
+                          batch.batches * kReadingsPerBatch, static_cast<int>(done * 100.0),
+                          MinutesAndSeconds(batch.elapsed_ms).c_str(),
+                          MinutesAndSeconds(left).c_str(), batch.running_mean * 1000.0),
+                   done, batch.elapsed_ms);
   }
   void PollInterrupt() {
-    if (g_interrupted && run_)
+    if (Interrupted() && run_)
       run_->RequestStop();
-  }
-  void EraseProgress() {
-    if (progress_shown_) {
-      err_ << "\r\x1b[K" << std::flush;
-      progress_shown_ = false;
-    }
-  }
-  void EndProgress() {
-    if (progress_shown_) {
-      err_ << '\n' << std::flush;
-      progress_shown_ = false;
-    }
-    last_tenth_ = -1;
   }
 
   std::ostream& out_;
   std::ostream& err_;
   const bool demo_;
   std::ostream* const csv_;
-  const bool interactive_;
+  ProgressLine progress_;
   CurrentTestRun* run_ = nullptr;
   MemoSink* log_ = nullptr;
   std::vector<std::string> lines_;
-  bool progress_shown_ = false;
-  double last_draw_ms_ = 0;
-  int last_tenth_ = -1;
 };
 
 // Exit codes of current-test.
@@ -227,7 +163,7 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
       code = kRefused;
     } else {
       // Interrupted during the set-up: the run ends before its first batch.
-      if (g_interrupted)
+      if (Interrupted())
         run.RequestStop();
       const RunOutcome outcome = run.Run();
       if (run.log_failed()) {

@@ -1,15 +1,12 @@
 // vexa-cli gsm-test: the GSM test run without the window. Configures the test set as
 // `vexa-cli configure` does, presses Start Test, prints the memo lines as they come and the
 // progress on stderr, and writes the same log file as the page.
-#include <signal.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/run_terminal.h"
 #include "cli/testset_cli.h"
 #include "core/text_format.h"
 #include "instrument/gpib_session.h"
@@ -19,53 +16,18 @@
 namespace vexa::cli {
 namespace {
 
-// SIGINT and SIGTERM act as Stop Test.
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int /*signal*/) {
-  g_interrupted = 1;
-}
-
-class InterruptHandlers {
- public:
-  InterruptHandlers() {
-    g_interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    // Restart the driver's system calls: an interrupted read must not turn into a bus error.
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &previous_int_);
-    sigaction(SIGTERM, &action, &previous_term_);
-  }
-  ~InterruptHandlers() {
-    sigaction(SIGINT, &previous_int_, nullptr);
-    sigaction(SIGTERM, &previous_term_, nullptr);
-  }
-
- private:
-  struct sigaction previous_int_ {};
-  struct sigaction previous_term_ {};
-};
-
-std::string Minutes(double ms) {
-  const auto seconds = static_cast<long long>(ms / 1000.0 + 0.5);
-  return Format("%02lldm:%02llds", seconds / 60, seconds % 60);
-}
-
 // The run's view on a terminal: memo lines on stdout, progress on stderr (one updating line
 // when stderr is a terminal, a plain line every tenth of the run otherwise), the
 // "Disconnected" box as a line on stderr.
 class TerminalRunView : public GsmRunView {
  public:
-  TerminalRunView(StreamPage& page, std::ostream& err)
-      : page_(page), err_(err), interactive_(isatty(STDERR_FILENO) != 0) {}
+  TerminalRunView(StreamPage& page, std::ostream& err) : page_(page), err_(err), progress_(err) {}
 
   void SetRun(GsmTestRun* run) { run_ = run; }
 
   void AppendLine(const std::string& line) override {
     PollInterrupt();
-    EraseProgress();
+    progress_.Erase();
     page_.AppendLine(line);
   }
   void ClearMemo() override { page_.ClearMemo(); }
@@ -73,7 +35,7 @@ class TerminalRunView : public GsmRunView {
   void SetTestTime(const std::string& /*caption*/) override { PollInterrupt(); }
   void SetRunning(bool running) override {
     if (!running)
-      EndProgress();
+      progress_.End();
   }
   void SetVerdictColour(VerdictColour /*colour*/) override {}
   void ShowProgress(long done, long total, double elapsed_ms) override {
@@ -81,57 +43,32 @@ class TerminalRunView : public GsmRunView {
     if (total <= 0)
       return;
     const double left = done > 0 ? elapsed_ms / done * static_cast<double>(total - done) : 0;
-    const std::string text = Format("Progress: %ld/%ld measurements (%ld%%), elapsed %s, left %s",
-                                    done, total, done * 100 / total, Minutes(elapsed_ms).c_str(),
-                                    done > 0 ? Minutes(left).c_str() : "--m:--s");
-    if (interactive_) {
-      if (done < total && elapsed_ms - last_draw_ms_ < 100 && progress_shown_)
-        return;
-      last_draw_ms_ = elapsed_ms;
-      err_ << "\r\x1b[K" << text << std::flush;
-      progress_shown_ = true;
-    } else if (done * 10 / total != last_tenth_) {
-      last_tenth_ = done * 10 / total;
-      err_ << text << '\n' << std::flush;
-    }
+    progress_.Show(Format("Progress: %ld/%ld measurements (%ld%%), elapsed %s, left %s", done,
+                          total, done * 100 / total, MinutesAndSeconds(elapsed_ms).c_str(),
+                          done > 0 ? MinutesAndSeconds(left).c_str() : "--m:--s"),
+                   static_cast<double>(done) / static_cast<double>(total), elapsed_ms);
   }
   void Beep(int /*beep_ms*/) override {
-    EraseProgress();
+    progress_.Erase();
     err_ << '\a' << std::flush;
   }
   bool AskToReconnect(const std::atomic<bool>& /*cancelled*/) override {
-    EraseProgress();
+    progress_.Erase();
     err_ << kConnectMsLine << '\n' << std::flush;
     // Interrupted while the call is down: the run gives up waiting and ends as stopped.
-    return g_interrupted == 0;
+    return !Interrupted();
   }
 
  private:
   void PollInterrupt() {
-    if (g_interrupted && run_)
+    if (Interrupted() && run_)
       run_->RequestStop();
-  }
-  void EraseProgress() {
-    if (progress_shown_) {
-      err_ << "\r\x1b[K" << std::flush;
-      progress_shown_ = false;
-    }
-  }
-  void EndProgress() {
-    if (progress_shown_) {
-      err_ << '\n' << std::flush;
-      progress_shown_ = false;
-    }
-    last_tenth_ = -1;
   }
 
   StreamPage& page_;
   std::ostream& err_;
-  const bool interactive_;
+  ProgressLine progress_;
   GsmTestRun* run_ = nullptr;
-  bool progress_shown_ = false;
-  double last_draw_ms_ = 0;
-  long last_tenth_ = -1;
 };
 
 // Exit codes of gsm-test.
