@@ -14,6 +14,7 @@
 #include "gsm/arfcn_page.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
+#include "matching/match_page.h"
 #include "ui/dialogs.h"
 #include "ui/guard.h"
 #include "ui/page.h"
@@ -61,7 +62,7 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
       {"TabSheet7", "GSM", blank("TabSheet7"), 0},
       {"TabSheet2", "TRANS", blank("TabSheet2"), 0},
       {"TabSheet6", "RX", blank("TabSheet6"), 0},
-      {"TabSheet8", "MATCH", blank("TabSheet8"), 0},
+      {"TabSheet8", "MATCH", [](TForm1& f) { return Keep(f.TabSheet8, new MatchPage); }, 3},
       {"TabSheet9", "FILTER", blank("TabSheet9"), 0},
       {"TabSheet10", "SMITH", blank("TabSheet10"), 0},
       {"TabSheet12", "PLL", blank("TabSheet12"), 0},
@@ -143,7 +144,6 @@ void TForm1::BuildRemainingPages() {
   TabSheet7 = pages_[4];
   TabSheet2 = pages_[5];
   TabSheet6 = pages_[6];
-  TabSheet8 = pages_[7];
   TabSheet9 = pages_[8];
   TabSheet10 = pages_[9];
   TabSheet12 = pages_[10];

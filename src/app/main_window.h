@@ -16,6 +16,7 @@ namespace vexa {
 class AboutPage;
 class ArfcnPage;
 class DcSourcePage;
+class MatchPage;
 class Page;
 class SkinData;
 class TestSetPage;
@@ -54,7 +55,7 @@ class TForm1 : public QWidget {
   Page* TabSheet7 = nullptr;
   Page* TabSheet2 = nullptr;
   Page* TabSheet6 = nullptr;
-  Page* TabSheet8 = nullptr;
+  MatchPage* TabSheet8 = nullptr;
   Page* TabSheet9 = nullptr;
   Page* TabSheet10 = nullptr;
   Page* TabSheet12 = nullptr;

@@ -7,6 +7,8 @@ const std::vector<Command>& Commands() {
     std::vector<Command> all;
     for (auto& command : GsmCommands())
       all.push_back(std::move(command));
+    for (auto& command : MatchCommands())
+      all.push_back(std::move(command));
     for (auto& command : InstrumentCommands())
       all.push_back(std::move(command));
     for (auto& command : ConfigureCommands())

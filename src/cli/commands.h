@@ -21,6 +21,7 @@ const std::vector<Command>& Commands();
 
 // One file per area registers its subcommands here.
 std::vector<Command> GsmCommands();
+std::vector<Command> MatchCommands();
 std::vector<Command> InstrumentCommands();
 std::vector<Command> PlanCommands();
 std::vector<Command> ConfigureCommands();
