@@ -17,6 +17,10 @@ double Checked(double x) {
 double Divide(double a, double b) {
   if (std::isnan(a) || std::isnan(b))
     throw FloatError(kInvalidOperation);
+  // An infinite operand is an overflow that happened in an unchecked step before: report it
+  // rather than let 1/inf pass as 0.
+  if (std::isinf(a) || std::isinf(b))
+    throw FloatError(kOverflow);
   if (b == 0.0)
     throw FloatError(a == 0.0 ? kInvalidOperation : kDivisionByZero);
   return Checked(a / b);

@@ -65,6 +65,14 @@ double Share(double part, double whole) {
   return whole > 0 ? part / whole : 0.0;
 }
 
+// A field read in single precision; a value beyond its range is the floating-point overflow,
+// before any command is sent.
+float SinglePrecision(double value) {
+  if (std::fabs(value) > std::numeric_limits<float>::max())
+    throw FloatError(kOverflow);
+  return static_cast<float>(value);
+}
+
 }  // namespace
 
 int CurrentBucket(float reading) {
@@ -127,8 +135,8 @@ bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) 
   float interval = 0;
   std::int32_t points = 0;
   try {
-    voltage = static_cast<float>(TextToFloat(settings.voltage));
-    interval = static_cast<float>(TextToFloat(settings.interval));
+    voltage = SinglePrecision(TextToFloat(settings.voltage));
+    interval = SinglePrecision(TextToFloat(settings.interval));
     points = TextToInt(settings.points);
   } catch (...) {
     // The buttons stay swapped until Stop, but no run is going.
@@ -159,13 +167,13 @@ bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) 
   return !cancelled_;
 }
 
-float CurrentTestRun::ReadCurrent(GpibSession::Link& link) {
+float CurrentTestRun::ReadCurrent() {
   if (cancelled_)
     throw Cancelled{};
-  link.Write("MEAS:CURR?");
+  session_.CurrentLink().Write("MEAS:CURR?");
   // The answer lands at the start of the buffer, over the previous one; a failed read leaves
   // that, and the reading is the buffer's leading number (0 when it has none).
-  const gpib::Status status = link.Read(answer_.data(), kCurrentAnswerSize);
+  const gpib::Status status = session_.CurrentLink().Read(answer_.data(), kCurrentAnswerSize);
   float reading = static_cast<float>(LeadingNumber(answer_.data()));
   if (view_.DemoMode()) {
     // Two draws of a small linear congruential generator: b * (a * 1 mA), 0 to 2.871 A.
@@ -203,7 +211,6 @@ RunOutcome CurrentTestRun::Run() {
   try {
     const double start = clock_.NowMs();
     double now = start;
-    GpibSession::Link link = session_.CurrentLink();
     while ((now - start) * 0.001 < test_seconds_ && running_) {
       // The batch's own extremes (for the plot and the progress), not the run's start values:
       // a batch of readings all above 3 A has its minimum above 3 A.
@@ -211,7 +218,7 @@ RunOutcome CurrentTestRun::Run() {
       float batch_max = -std::numeric_limits<float>::infinity();
       double batch_sum = 0;
       for (int i = 0; i < kReadingsPerBatch; ++i) {
-        const float reading = ReadCurrent(link);
+        const float reading = ReadCurrent();
         if (reading > maximum_)
           maximum_ = reading;
         if (reading < minimum_)

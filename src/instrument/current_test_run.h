@@ -125,7 +125,9 @@ class CurrentTestRun {
 
  private:
   struct Cancelled {};
-  float ReadCurrent(GpibSession::Link& link);
+  // One "MEAS:CURR?" on the session's current descriptor (a console command that opens the
+  // source anew during the run is followed, as the page's command line shares the session).
+  float ReadCurrent();
   void Summarise();
 
   GpibSession& session_;

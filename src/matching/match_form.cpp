@@ -133,6 +133,7 @@ void MatchForm::g2dClick() {
   const Complex zsh = ArrowElement(Edit12, Label27, omega);
   Complex z = ComplexDivide(zg * zsh, zg + zsh);
   z += ArrowElement(Edit13, Label30, omega);
+  z = Complex(Checked(z.real()), Checked(z.imag()));
   // The load that this output impedance matches is its conjugate.
   Edit14 = FormatNumber(z.real());
   Edit24 = FormatNumber(-z.imag());
@@ -171,11 +172,14 @@ void MatchForm::RadioButton2MouseDown() {
 void MatchForm::Button2Click() {
   const PadType type = Pad();
   const double att_db = TextToFloat(Edit19);
-  // The attenuation is checked before the port fields are read.
-  if (!(static_cast<float>(att_db) > 0.0f)) {
+  // The attenuation is read in single precision and checked, and its power ratio formed,
+  // before the port fields are read: their errors come first.
+  const float adb = Store(att_db);
+  if (!(adb > 0.0f)) {
     messages_.ShowMessage(kPadAttenuationMessage);
     return;
   }
+  Store(Power(10.0, 0.1 * adb));
   const double rn = TextToFloat(Edit17);
   const double ro = TextToFloat(Edit18);
   const PadDesign design = DesignPad(type, att_db, rn, ro);

@@ -80,14 +80,6 @@ Complex Parallel(Complex a, Complex b) {
   return ComplexDivide(CheckedComplex(a * b), CheckedComplex(a + b));
 }
 
-// Single precision: a value stored in a 32-bit float. Too large for it is an overflow.
-float Store(double x) {
-  const float stored = static_cast<float>(Checked(x));
-  if (std::isinf(stored))
-    throw FloatError(kOverflow);
-  return stored;
-}
-
 // A pad's port resistances and resistors as the formulas use them: resistances for Pi,
 // conductances for T, each in single precision.
 struct PadValues {
@@ -102,6 +94,13 @@ PadValues PadWorkingValues(PadType type, double rn, double ro, const PadResistor
 }
 
 }  // namespace
+
+float Store(double x) {
+  const float stored = static_cast<float>(Checked(x));
+  if (std::isinf(stored))
+    throw FloatError(kOverflow);
+  return stored;
+}
 
 const char* const kPadAttenuationMessage = "A should great than 0 dB";
 const char* const kPiPadMessage =
@@ -210,7 +209,7 @@ double PadAttenuation(PadType type, double rn, double ro, const PadResistors& re
     const float p = Store(Divide(static_cast<double>(v.o) * v.r3, sum3));
     const double series = static_cast<double>(p) + v.r2;
     const float yin = Store(Divide(1.0, series) + Divide(1.0, v.r1));
-    const double power_ratio = Divide(Checked(yin * sum3 * sum3 * series * series),
+    const double power_ratio = Divide(Checked(yin * (sum3 * sum3) * (series * series)),
                                       static_cast<double>(v.o) * v.r3 * v.r3);
     return Store(10.0 * Log10(power_ratio));
   }

@@ -13,6 +13,10 @@ namespace vexa {
 // Angular frequency in rad/s of a frequency in MHz.
 double AngularFrequency(double mhz);
 
+// A value stored in single precision (the pads' working values); too large for a 32-bit
+// float is the floating-point overflow.
+float Store(double x);
+
 // The generator's reactance stands in for 0 when it is 0, so that its parallel equivalent
 // never divides by zero.
 inline constexpr double kZeroReactanceSubstitute = 1.5E-45;

@@ -25,6 +25,7 @@ TEST(CheckedMath, RaisesTheThreeFloatingPointFaults) {
       {[] { return Divide(-1, 0); }, kDivisionByZero},
       {[] { return Divide(0, 0); }, kInvalidOperation},
       {[] { return Divide(1e300, 1e-300); }, kOverflow},
+      {[] { return Divide(-1, 1e300 * 1e300); }, kOverflow},  // not a silent -0
       {[] { return Sqrt(-1); }, kInvalidOperation},
       {[] { return Log10(0); }, kInvalidOperation},
       {[] { return Log10(-5); }, kInvalidOperation},

@@ -268,9 +268,12 @@ TEST_F(CurrentRunTest, AFieldThatIsNoNumberThrowsWithNothingSentAndTheButtonsSwa
   voltage.voltage = "3,8x";
   interval.interval = "";
   points.points = "40.5";
+  CurrentSettings huge_voltage;
+  huge_voltage.voltage = "1E39";  // beyond single precision: an overflow, not "VOLT inf"
   for (const Case& c : {Case{voltage, "'3,8x' is not a valid floating point value"},
                         Case{interval, "'' is not a valid floating point value"},
-                        Case{points, "'40.5' is not a valid integer value"}}) {
+                        Case{points, "'40.5' is not a valid integer value"},
+                        Case{huge_voltage, "Floating point overflow"}}) {
     SCOPED_TRACE(c.message);
     FakeView fresh;
     DcSourceDevice.SetMemo(&fresh);
@@ -279,7 +282,7 @@ TEST_F(CurrentRunTest, AFieldThatIsNoNumberThrowsWithNothingSentAndTheButtonsSwa
     try {
       run.Configure(c.settings, false);
       ADD_FAILURE() << "no conversion error";
-    } catch (const ConversionError& error) {
+    } catch (const Error& error) {
       EXPECT_STREQ(error.what(), c.message);
     }
     EXPECT_FALSE(run.running());

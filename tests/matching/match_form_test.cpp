@@ -256,6 +256,15 @@ TEST_F(MatchFormTest, PadsDesignAnalyseAndRefuse) {
   EXPECT_EQ(Run(&MatchForm::Button2Click), "");
   EXPECT_THAT(messages.shown, ElementsAre(kPadAttenuationMessage, kPiPadMessage));
   EXPECT_EQ(form.Edit21, r2);
+
+  // The power ratio of 400 dB does not fit in single precision: that overflow comes before
+  // the port field is read, and so does one of an attenuation beyond single precision.
+  form.Edit17 = "x";
+  form.Edit19 = "400";
+  EXPECT_EQ(Run(&MatchForm::Button2Click), kOverflow);
+  form.Edit19 = "-1E39";
+  EXPECT_EQ(Run(&MatchForm::Button2Click), kOverflow);
+  EXPECT_EQ(form.Edit21, r2);
 }
 
 TEST_F(MatchFormTest, AttenuationIsWrittenBeforeTheReflectionFails) {
