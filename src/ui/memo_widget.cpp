@@ -7,7 +7,9 @@
 #include <QTextCursor>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <utility>
 
 namespace vexa {
@@ -84,7 +86,12 @@ std::vector<std::string> MemoWidget::Lines(std::uint64_t* end) const {
   std::uint64_t clears = 0;
   std::uint64_t next = 0;  // sequence number of the next line to copy
   bool started = false;
-  for (;;) {
+  for (bool first = true;; first = false) {
+    // Between slices the copier steps aside for a moment: a mutex does not hand itself over,
+    // and without the pause this thread would take it back before the GUI thread, waiting
+    // for it, ever got its turn (a half-million-line copy held the window for 60 ms).
+    if (!first)
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
     const std::lock_guard lock(mutex_);
     const std::uint64_t front = appended_ - lines_.size();
     if (!started || clears != clears_) {
