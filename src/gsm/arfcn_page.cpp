@@ -3,28 +3,13 @@
 #include <QSignalBlocker>
 
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 #include "ui/guard.h"
 
 namespace vexa {
 namespace {
 
 const QColor kGreen(0x00, 0x80, 0x00);
-
-template <typename Widget>
-Widget* Make(QWidget* parent, const char* name, int left, int top) {
-  auto* widget = new Widget(parent);
-  widget->setObjectName(QLatin1String(name));
-  widget->move(left, top);
-  return widget;
-}
-
-void SetLabel(QLabel* label, const std::string& text) {
-  const QString shown = QString::fromStdString(text);
-  if (label->text() == shown)
-    return;
-  label->setText(shown);
-  label->adjustSize();
-}
 
 }  // namespace
 
@@ -41,7 +26,7 @@ ArfcnPage::ArfcnPage(QWidget* parent) : Page("TabSheet1", parent), form_(*this) 
            {"Label36", "Label37", "Label38", "Edit16", "ScrollBar5", "ComboBox4"}, Label36, Label37,
            Label38, Edit16, ScrollBar5, ComboBox4);
 
-  Label39 = Make<QLabel>(this, "Label39", 476, 24);
+  Label39 = MakeFormWidget<QLabel>(this, "Label39", 476, 24);
   QPalette palette = Label39->palette();
   palette.setColor(QPalette::WindowText, kGreen);
   Label39->setPalette(palette);
@@ -55,13 +40,13 @@ void ArfcnPage::BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& 
                          QLabel*& receive, ClickableLabel*& transmit, QLineEdit*& entry,
                          QScrollBar*& bar, QComboBox*& preset) {
   const BandTraits& traits = Traits(band);
-  name = Make<QLabel>(this, names.name_label, 24, top + 24);
+  name = MakeFormWidget<QLabel>(this, names.name_label, 24, top + 24);
   name->setText(QString::fromLatin1(traits.display_name));
   name->adjustSize();
-  receive = Make<QLabel>(this, names.receive, 72, top);
-  transmit = Make<ClickableLabel>(this, names.transmit, 72, top + 40);
+  receive = MakeFormWidget<QLabel>(this, names.receive, 72, top);
+  transmit = MakeFormWidget<ClickableLabel>(this, names.transmit, 72, top + 40);
 
-  entry = Make<QLineEdit>(this, names.entry, 184, top + 16);
+  entry = MakeFormWidget<QLineEdit>(this, names.entry, 184, top + 16);
   entry->resize(121, 21);
 
   bar = new QScrollBar(Qt::Horizontal, this);
@@ -71,7 +56,7 @@ void ArfcnPage::BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& 
   bar->setSingleStep(1);
   bar->setPageStep(1);
 
-  preset = Make<QComboBox>(this, names.preset, 320, top + 16);
+  preset = MakeFormWidget<QComboBox>(this, names.preset, 320, top + 16);
   preset->resize(121, 21);
   preset->setEditable(true);
   preset->setInsertPolicy(QComboBox::NoInsert);
@@ -136,10 +121,10 @@ void ArfcnPage::ShowForm() {
     const QString preset = QString::fromStdString(text.preset);
     if (row.preset->currentText() != preset)
       row.preset->setEditText(preset);
-    SetLabel(row.receive, text.receive);
-    SetLabel(row.transmit, text.transmit);
+    ShowLabelText(row.receive, text.receive);
+    ShowLabelText(row.transmit, text.transmit);
   }
-  SetLabel(Label39, form_.Harmonics());
+  ShowLabelText(Label39, form_.Harmonics());
 }
 
 void ArfcnPage::ShowMessage(const std::string& text) {

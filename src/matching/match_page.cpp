@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 #include "ui/guard.h"
 
 namespace vexa {
@@ -15,30 +16,22 @@ constexpr int kEditHeight = 21;
 constexpr int kPortEditWidth = 96;
 constexpr int kElementEditWidth = 128;  // room for a number in exponent form
 
-template <typename Widget>
-Widget* Make(QWidget* parent, const char* name, int left, int top) {
-  auto* widget = new Widget(parent);
-  widget->setObjectName(QLatin1String(name));
-  widget->move(left, top);
-  return widget;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, int left, int top, const QString& text) {
-  auto* label = Make<QLabel>(parent, name, left, top);
+  auto* label = MakeFormWidget<QLabel>(parent, name, left, top);
   label->setText(text);
   label->adjustSize();
   return label;
 }
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, int left, int top, int width) {
-  auto* edit = Make<QLineEdit>(parent, name, left, top);
+  auto* edit = MakeFormWidget<QLineEdit>(parent, name, left, top);
   edit->resize(width, kEditHeight);
   return edit;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, int left, int top, int width,
                         const char* caption) {
-  auto* button = Make<QPushButton>(parent, name, left, top);
+  auto* button = MakeFormWidget<QPushButton>(parent, name, left, top);
   button->setText(QLatin1String(caption));
   button->resize(width, 25);
   return button;
@@ -46,7 +39,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, int left, int top, in
 
 QRadioButton* MakeRadio(QWidget* parent, const char* name, int left, int top, const char* caption,
                         bool checked) {
-  auto* radio = Make<QRadioButton>(parent, name, left, top);
+  auto* radio = MakeFormWidget<QRadioButton>(parent, name, left, top);
   radio->setText(QLatin1String(caption));
   radio->setChecked(checked);
   radio->adjustSize();
@@ -55,7 +48,7 @@ QRadioButton* MakeRadio(QWidget* parent, const char* name, int left, int top, co
 
 // The schematics are drawn with characters and need a fixed-pitch font.
 QLabel* MakeSchematic(QWidget* parent, const char* name, int left, int top) {
-  auto* label = Make<QLabel>(parent, name, left, top);
+  auto* label = MakeFormWidget<QLabel>(parent, name, left, top);
   QFont font(QStringLiteral("Courier New"));
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
@@ -63,22 +56,6 @@ QLabel* MakeSchematic(QWidget* parent, const char* name, int left, int top) {
   label->setFont(font);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
-}
-
-void SetLabel(QLabel* label, const std::string& text) {
-  const QString shown = QString::fromStdString(text);
-  if (label->text() == shown)
-    return;
-  label->setText(shown);
-  label->adjustSize();
-}
-
-void SetEdit(QLineEdit* edit, const std::string& text) {
-  const QString shown = QString::fromStdString(text);
-  if (edit->text() == shown)
-    return;
-  edit->setText(shown);
-  edit->setCursorPosition(0);  // a long number shows its leading digits
 }
 
 void SetChecked(QRadioButton* radio, bool checked) {
@@ -100,7 +77,7 @@ MatchPage::MatchPage(QWidget* parent) : Page("TabSheet8", parent), form_(*this) 
 // The upper group: port 1 on the left, the schematic with its series element above and its
 // shunt element below, port 2 to its right, then frequency, topology and the two buttons.
 void MatchPage::BuildNetworkGroup() {
-  GroupBox1 = Make<QGroupBox>(this, "GroupBox1", 4, 2);
+  GroupBox1 = MakeFormWidget<QGroupBox>(this, "GroupBox1", 4, 2);
   GroupBox1->resize(586, 210);
   QWidget* group = GroupBox1;
 
@@ -110,10 +87,10 @@ void MatchPage::BuildNetworkGroup() {
   Edit23 = MakeEdit(group, "Edit23", 8, 72, kPortEditWidth);
 
   Edit13 = MakeEdit(group, "Edit13", 112, 14, kElementEditWidth);
-  Label30 = Make<QLabel>(group, "Label30", 244, 17);
+  Label30 = MakeFormWidget<QLabel>(group, "Label30", 244, 17);
   Label33 = MakeSchematic(group, "Label33", 112, 54);
   Edit12 = MakeEdit(group, "Edit12", 112, 162, kElementEditWidth);
-  Label27 = Make<QLabel>(group, "Label27", 244, 165);
+  Label27 = MakeFormWidget<QLabel>(group, "Label27", 244, 165);
 
   Label28 = MakeLabel(group, "Label28", 336, 16, QStringLiteral("Rd  Port2"));
   Edit14 = MakeEdit(group, "Edit14", 336, 30, kPortEditWidth);
@@ -138,20 +115,20 @@ void MatchPage::BuildNetworkGroup() {
 // the two element fields: places no described control takes.
 void MatchPage::BuildNetworkResults() {
   QWidget* group = GroupBox1;
-  d2g = Make<ClickableLabel>(group, "d2g", 8, 104);
+  d2g = MakeFormWidget<ClickableLabel>(group, "d2g", 8, 104);
   d2g->setText(QStringLiteral("<----------"));
   d2g->adjustSize();
-  g2d = Make<ClickableLabel>(group, "g2d", 336, 104);
+  g2d = MakeFormWidget<ClickableLabel>(group, "g2d", 336, 104);
   g2d->setText(QStringLiteral("---------->"));
   g2d->adjustSize();
 
-  Label31 = Make<QLabel>(group, "Label31", 336, 130);
-  Label32 = Make<QLabel>(group, "Label32", 336, 148);
-  Label53 = Make<QLabel>(group, "Label53", 336, 166);
+  Label31 = MakeFormWidget<QLabel>(group, "Label31", 336, 130);
+  Label32 = MakeFormWidget<QLabel>(group, "Label32", 336, 148);
+  Label53 = MakeFormWidget<QLabel>(group, "Label53", 336, 166);
 
-  E24Series = Make<QLabel>(group, "E24Series", 114, 37);
-  E24Shunt = Make<QLabel>(group, "E24Shunt", 114, 186);
-  E24Gamma1 = Make<QLabel>(group, "E24Gamma1", 336, 184);
+  E24Series = MakeFormWidget<QLabel>(group, "E24Series", 114, 37);
+  E24Shunt = MakeFormWidget<QLabel>(group, "E24Shunt", 114, 186);
+  E24Gamma1 = MakeFormWidget<QLabel>(group, "E24Gamma1", 336, 184);
   const QColor navy(0x00, 0x00, 0x80);
   for (QLabel* label : {E24Series, E24Shunt, E24Gamma1}) {
     QPalette palette = label->palette();
@@ -163,7 +140,7 @@ void MatchPage::BuildNetworkResults() {
 // The lower group: form choice and schematic on the left, the ports and attenuation, the
 // three resistors, then the two buttons.
 void MatchPage::BuildPadGroup() {
-  GroupBox2 = Make<QGroupBox>(this, "GroupBox2", 4, 216);
+  GroupBox2 = MakeFormWidget<QGroupBox>(this, "GroupBox2", 4, 216);
   GroupBox2->resize(586, 134);
   QWidget* group = GroupBox2;
 
@@ -186,7 +163,7 @@ void MatchPage::BuildPadGroup() {
   Edit21 = MakeEdit(group, "Edit21", 394, 54, 100);
   Label51 = MakeLabel(group, "Label51", 376, 83, QStringLiteral("R3"));
   Edit22 = MakeEdit(group, "Edit22", 394, 80, 100);
-  Label52 = Make<QLabel>(group, "Label52", 376, 110);
+  Label52 = MakeFormWidget<QLabel>(group, "Label52", 376, 110);
 
   Button2 = MakeButton(group, "Button2", 502, 26, 78, "Resistance");
   Button3 = MakeButton(group, "Button3", 502, 58, 78, "Attenuation");
@@ -269,12 +246,12 @@ void MatchPage::Handle(const std::function<void()>& handler, E24Reflection refle
                      [this, reflection] {
                        ShowForm();
                        const MatchE24Texts e24 = form_.E24Texts();
-                       SetLabel(E24Shunt, e24.shunt);
-                       SetLabel(E24Series, e24.series);
+                       ShowLabelText(E24Shunt, e24.shunt);
+                       ShowLabelText(E24Series, e24.series);
                        if (reflection == E24Reflection::kShow)
-                         SetLabel(E24Gamma1, e24.gamma1);
+                         ShowLabelText(E24Gamma1, e24.gamma1);
                        else if (reflection == E24Reflection::kClear)
-                         SetLabel(E24Gamma1, std::string());
+                         ShowLabelText(E24Gamma1, std::string());
                      });
 }
 
@@ -301,30 +278,30 @@ void MatchPage::ReadInput() {
 }
 
 void MatchPage::ShowForm() {
-  SetEdit(Edit11, form_.Edit11);
-  SetEdit(Edit23, form_.Edit23);
-  SetEdit(Edit14, form_.Edit14);
-  SetEdit(Edit24, form_.Edit24);
-  SetEdit(Edit15, form_.Edit15);
-  SetEdit(Edit12, form_.Edit12);
-  SetLabel(Label27, form_.Label27);
-  SetEdit(Edit13, form_.Edit13);
-  SetLabel(Label30, form_.Label30);
-  SetLabel(Label33, form_.Label33);
-  SetLabel(Label31, form_.Label31);
-  SetLabel(Label32, form_.Label32);
-  SetLabel(Label53, form_.Label53);
+  ShowEditText(Edit11, form_.Edit11);
+  ShowEditText(Edit23, form_.Edit23);
+  ShowEditText(Edit14, form_.Edit14);
+  ShowEditText(Edit24, form_.Edit24);
+  ShowEditText(Edit15, form_.Edit15);
+  ShowEditText(Edit12, form_.Edit12);
+  ShowLabelText(Label27, form_.Label27);
+  ShowEditText(Edit13, form_.Edit13);
+  ShowLabelText(Label30, form_.Label30);
+  ShowLabelText(Label33, form_.Label33);
+  ShowLabelText(Label31, form_.Label31);
+  ShowLabelText(Label32, form_.Label32);
+  ShowLabelText(Label53, form_.Label53);
   SetChecked(RadioButton1, form_.RadioButton1);
   SetChecked(RadioButton2, form_.RadioButton2);
 
-  SetEdit(Edit17, form_.Edit17);
-  SetEdit(Edit18, form_.Edit18);
-  SetEdit(Edit19, form_.Edit19);
-  SetEdit(Edit20, form_.Edit20);
-  SetEdit(Edit21, form_.Edit21);
-  SetEdit(Edit22, form_.Edit22);
-  SetLabel(Label44, form_.Label44);
-  SetLabel(Label52, form_.Label52);
+  ShowEditText(Edit17, form_.Edit17);
+  ShowEditText(Edit18, form_.Edit18);
+  ShowEditText(Edit19, form_.Edit19);
+  ShowEditText(Edit20, form_.Edit20);
+  ShowEditText(Edit21, form_.Edit21);
+  ShowEditText(Edit22, form_.Edit22);
+  ShowLabelText(Label44, form_.Label44);
+  ShowLabelText(Label52, form_.Label52);
   SetChecked(RadioButton3, form_.RadioButton3);
   SetChecked(RadioButton4, form_.RadioButton4);
 }

@@ -16,29 +16,17 @@
 #include <vector>
 
 #include "support/run_process.h"
+#include "support/text_files.h"
 
 namespace vexa {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::SplitLines;
 
 constexpr const char* kCredit = "Logged by VEXA 2.02, the RF toolbox for GSM phones";
 constexpr const char* kFinished = ">>>>>>>>>>>>>>>>>Current Test Finished !>>>>>>>>>>>>>>>>>>>>";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
 
 std::string CrLf(const std::vector<std::string>& lines) {
   std::string text;

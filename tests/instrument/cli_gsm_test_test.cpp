@@ -15,26 +15,14 @@
 #include <vector>
 
 #include "support/run_process.h"
+#include "support/text_files.h"
 
 namespace vexa {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
+using testing::ReadFile;
+using testing::SplitLines;
 
 class CliGsmTest : public ::testing::Test {
  protected:
