@@ -258,12 +258,10 @@ RunOutcome CurrentTestRun::Run() {
   Summarise();
   view_.AttachLog(nullptr);
   const SavedLog saved = log.Finish(LogFileStem(clock_.NowUtc()), ".txt", kCreditLine);
-  view_.AppendLine(saved.path);
-  view_.AppendLine(kCreditLine);
+  for (const std::string& line : LogTrailerLines(saved, kCreditLine))
+    view_.AppendLine(line);
   log_path_ = saved.path;
   log_failed_ = saved.error != 0;
-  if (log_failed_)
-    view_.AppendLine(LogWriteErrorLine(saved));
   const bool stopped = !running_;
   running_ = false;
   view_.SetRunning(false);

@@ -322,12 +322,10 @@ void GsmTestRun::Finish() {
 void GsmTestRun::WriteLog() {
   const SavedLog saved = SaveNewLog(options_.log_directory, LogFileStem(clock_.NowUtc()), ".xls",
                                     view_.MemoLines(), kCreditLine);
-  view_.AppendLine(saved.path);
-  view_.AppendLine(kCreditLine);
+  for (const std::string& line : LogTrailerLines(saved, kCreditLine))
+    view_.AppendLine(line);
   log_path_ = saved.path;
   log_failed_ = saved.error != 0;
-  if (log_failed_)
-    view_.AppendLine(LogWriteErrorLine(saved));
 }
 
 }  // namespace vexa

@@ -55,6 +55,13 @@ SavedLog SaveNewLog(const std::string& directory, const std::string& stem,
   return saved;
 }
 
+std::vector<std::string> LogTrailerLines(const SavedLog& saved, const std::string& credit) {
+  std::vector<std::string> lines = {saved.path, credit};
+  if (saved.error != 0)
+    lines.push_back(LogWriteErrorLine(saved));
+  return lines;
+}
+
 std::string LogWriteErrorLine(const SavedLog& saved) {
   return "Unable to write to " + saved.path + ": " + std::strerror(saved.error);
 }

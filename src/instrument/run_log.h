@@ -43,6 +43,10 @@ SavedLog SaveNewLog(const std::string& directory, const std::string& stem,
 // The memo line for a log that could not be written.
 std::string LogWriteErrorLine(const SavedLog& saved);
 
+// The memo lines that follow a log's save: its name and `credit` (the log's own last lines),
+// then the error line when it could not be written.
+std::vector<std::string> LogTrailerLines(const SavedLog& saved, const std::string& credit);
+
 // A log written while the run goes, for runs too long to keep in memory: lines go to a
 // temporary file in the directory as they come (CR LF after each), and Finish gives the file
 // its name with the same rules as SaveNewLog. Until then no log of that name exists; a log

@@ -21,6 +21,7 @@
 #include "core/errors.h"
 #include "instrument/current_test_run.h"
 #include "instrument_test_support.h"
+#include "support/text_files.h"
 
 namespace vexa {
 namespace {
@@ -29,6 +30,8 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using Lines = std::vector<std::string>;
+using testing::CrLf;
+using testing::ReadFile;
 
 // The "66319" page: the memo (which forwards to the attached log, as the page must), every
 // other effect in one ordered list, and the batches. Also the DC-source session's memo.
@@ -100,18 +103,6 @@ class SteppingClock : public RunClock {
   std::atomic<double> ms = 1000;
   double step_ms = 50;
 };
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string CrLf(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines)
-    text += line + "\r\n";
-  return text;
-}
 
 // `count` copies of `answer`, separated by ';'.
 std::string Repeat(const std::string& answer, int count) {

@@ -16,6 +16,7 @@
 
 #include "instrument/gsm_test_run.h"
 #include "instrument_test_support.h"
+#include "support/text_files.h"
 
 namespace vexa {
 namespace {
@@ -26,6 +27,8 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using Lines = std::vector<std::string>;
+using testing::CrLf;
+using testing::ReadFile;
 
 // The page: the memo, and every other effect on the window in one ordered list. Hooks run on
 // the worker thread; they are set before the run starts.
@@ -125,18 +128,6 @@ TestPlan EmptyPlan() {
   plan.berReferenceLevel = -102.5f;
   plan.berCount = 10000;
   return plan;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string CrLf(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines)
-    text += line + "\r\n";
-  return text;
 }
 
 constexpr const char* kRxlQuery = "CALL:MS:REPorted:RXLevel:NEW?;NEW?;NEW?";

@@ -26,4 +26,12 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// The lines as a log file holds them: CR LF after every line.
+inline std::string CrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines)
+    text += line + "\r\n";
+  return text;
+}
+
 }  // namespace vexa::testing
