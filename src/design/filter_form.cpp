@@ -1,0 +1,107 @@
+#include "design/filter_form.h"
+
+#include <utility>
+
+#include "core/convert.h"
+
+namespace vexa {
+namespace {
+
+constexpr double kMHzToHz = 1000000.0;
+
+}  // namespace
+
+FilterForm::FilterForm(FormMessages& messages) : messages_(messages) {}
+
+const std::vector<std::string>& FilterForm::FamilyItems() {
+  static const std::vector<std::string> items{"Butterworth", "Chebyshev", "Bessel"};
+  return items;
+}
+
+void FilterForm::CheckApPreferred(bool ap_preferred) {
+  RadioButton5 = ap_preferred;
+  RadioButton6 = !ap_preferred;
+}
+
+void FilterForm::ShowCurve(const std::string& title, AttenuationCurve curve) {
+  Chart1.series.clear();
+  Chart1.legend_visible = false;
+  Chart1.title = {title};
+  ChartSeries series;
+  series.points = std::move(curve);
+  Chart1.series.push_back(std::move(series));
+}
+
+void FilterForm::Button4Click() {
+  ToleranceScheme scheme;
+  scheme.fp = TextToFloat(LabeledEdit1) * kMHzToHz;
+  scheme.fs = TextToFloat(LabeledEdit2) * kMHzToHz;
+  const double field3 = TextToFloat(LabeledEdit3);
+  const double field4 = TextToFloat(LabeledEdit4);
+  scheme.ap = field3;
+  scheme.as = field4;
+
+  if (ComboBox6 == static_cast<int>(FilterFamily::kButterworth) ||
+      ComboBox6 == static_cast<int>(FilterFamily::kChebyshev)) {
+    const bool butterworth = ComboBox6 == static_cast<int>(FilterFamily::kButterworth);
+    const FilterOrder order = butterworth ? ButterworthOrder(scheme) : ChebyshevOrder(scheme);
+    if (!order.refusal.empty()) {
+      messages_.ShowMessage(order.refusal);
+      return;
+    }
+    LabeledEdit5 = std::to_string(order.n);
+    const ReferenceEdge ref = PreferredEdge(scheme, RadioButton5);
+    const double end = SweepEnd(scheme, CheckBox1);
+    if (butterworth)
+      ShowCurve("Butterworth LPF", ButterworthCurve(order.n, ref, end));
+    else
+      ShowCurve("Chebyshev LPF", ChebyshevCurve(order.n, ref, end));
+  } else if (ComboBox6 == static_cast<int>(FilterFamily::kBessel)) {
+    const double tolerance = field3 * 0.01;
+    const double t0 = field4 * 0.000001;
+    const BesselResult result = BesselOrder(scheme.fs, tolerance, t0);
+    if (result.limit_reached)
+      messages_.ShowMessage(kBesselLimitMessage);
+    LabeledEdit5 = std::to_string(result.n);
+    ShowCurve("Bessel LPF", BesselCurve(result.n, t0, scheme.fp, scheme.fs));
+  }
+  Chart1.bottom.automatic = true;
+  Chart1.left.automatic = true;
+}
+
+void FilterForm::ComboBox6Change() {
+  const bool bessel = ComboBox6 == static_cast<int>(FilterFamily::kBessel);
+  ToleranceControlsEnabled = !bessel;
+  LabeledEdit3Caption = bessel ? "Max tol. %" : "ap <= dB";
+  LabeledEdit4Caption = bessel ? "T0 us" : "as >= dB";
+  LabeledEdit3 = bessel ? "20" : "0.1";
+  LabeledEdit4 = bessel ? "2" : "60";
+  LabeledEdit1 = bessel ? "0" : "3";
+  LabeledEdit2 = bessel ? "0.4" : "12";
+}
+
+void FilterForm::AxisKeyDown(int key, ChartAxis& axis, const std::string& text, bool maximum) {
+  if (key != kEnterKey)
+    return;
+  axis.automatic = false;
+  const double value = TextToFloat(text);
+  (maximum ? axis.maximum : axis.minimum) = value;
+}
+
+void FilterForm::LabeledEdit6KeyDown(int key) {
+  AxisKeyDown(key, Chart1.bottom, LabeledEdit6, false);
+}
+
+void FilterForm::LabeledEdit7KeyDown(int key) {
+  AxisKeyDown(key, Chart1.bottom, LabeledEdit7, true);
+}
+
+void FilterForm::LabeledEdit8KeyDown(int key) {
+  AxisKeyDown(key, Chart1.left, LabeledEdit8, false);
+}
+
+void FilterForm::LabeledEdit9KeyDown(int key) {
+  AxisKeyDown(key, Chart1.left, LabeledEdit9, true);
+}
+
+}  // namespace vexa

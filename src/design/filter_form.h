@@ -1,0 +1,91 @@
+// The FILTER page as a form model: the texts of its controls, the chart's content and its
+// handlers, without Qt. The window's page mirrors these into its widgets and chart and
+// forwards its events here.
+//
+// Handlers throw ConversionError (core/errors.h) where the page's default error handler would
+// take over; what they wrote before that stays written. Refusals and the Bessel limit go
+// through FormMessages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/form_messages.h"
+#include "design/filter.h"
+
+namespace vexa {
+
+inline constexpr int kEnterKey = 13;
+inline constexpr unsigned kFilterCurveColor = 255;  // red
+
+struct ChartAxis {
+  std::string title;
+  bool logarithmic = false;
+  bool automatic = true;
+  double minimum = 0;  // meaningful when not automatic (and set by hand)
+  double maximum = 0;
+};
+
+struct ChartSeries {
+  AttenuationCurve points;
+  unsigned color = kFilterCurveColor;
+  bool marks_visible = false;
+};
+
+struct FilterChart {
+  std::vector<std::string> title{"LPF"};
+  bool legend_visible = false;
+  bool view_3d = false;
+  ChartAxis bottom{"freq MHz", true};
+  ChartAxis left{"Alpha dB", false};
+  std::vector<ChartSeries> series;
+};
+
+class FilterForm {
+ public:
+  explicit FilterForm(FormMessages& messages);
+
+  static const std::vector<std::string>& FamilyItems();  // "Butterworth", "Chebyshev", "Bessel"
+
+  int ComboBox6 = 1;  // selected item; -1 when the text is no item
+  std::string LabeledEdit1 = "3";
+  std::string LabeledEdit2 = "12";
+  std::string LabeledEdit3 = "0.1";
+  std::string LabeledEdit4 = "60";
+  std::string LabeledEdit1Caption = "fp <= MHz";
+  std::string LabeledEdit2Caption = "fs >= MHz";
+  std::string LabeledEdit3Caption = "ap <= dB";
+  std::string LabeledEdit4Caption = "as >= dB";
+  bool RadioButton5 = true;              // "ap preferred"
+  bool RadioButton6 = false;             // "as preferred"
+  bool CheckBox1 = false;                // "show pass band "
+  bool ToleranceControlsEnabled = true;  // RadioButton5, RadioButton6, CheckBox1
+  std::string LabeledEdit5;              // N
+  std::string LabeledEdit6;              // Min X MHz
+  std::string LabeledEdit7;              // Max X MHz
+  std::string LabeledEdit8;              // Min Y dB
+  std::string LabeledEdit9;              // Max Y dB
+  FilterChart Chart1;
+
+  // Checks one preference radio button and unchecks the other, with no handler.
+  void CheckApPreferred(bool ap_preferred);
+
+  // "Calc": the order into LabeledEdit5, the curve into Chart1, then both axes automatic. A
+  // scheme with no meaningful order shows its refusal and leaves the page as it was.
+  void Button4Click();
+  // The family change: captions, enabled controls and the four inputs' defaults.
+  void ComboBox6Change();
+  // The axis fields: on Enter, automatic scaling off, then the field's value as the limit.
+  void LabeledEdit6KeyDown(int key);  // bottom minimum
+  void LabeledEdit7KeyDown(int key);  // bottom maximum
+  void LabeledEdit8KeyDown(int key);  // left minimum
+  void LabeledEdit9KeyDown(int key);  // left maximum
+
+ private:
+  void ShowCurve(const std::string& title, AttenuationCurve curve);
+  void AxisKeyDown(int key, ChartAxis& axis, const std::string& text, bool maximum);
+
+  FormMessages& messages_;
+};
+
+}  // namespace vexa
