@@ -11,6 +11,7 @@
 
 #include "app/about_page.h"
 #include "app/clock.h"
+#include "design/filter_page.h"
 #include "gsm/arfcn_page.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
@@ -63,7 +64,7 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
       {"TabSheet2", "TRANS", blank("TabSheet2"), 0},
       {"TabSheet6", "RX", blank("TabSheet6"), 0},
       {"TabSheet8", "MATCH", [](TForm1& f) { return Keep(f.TabSheet8, new MatchPage); }, 3},
-      {"TabSheet9", "FILTER", blank("TabSheet9"), 0},
+      {"TabSheet9", "FILTER", [](TForm1& f) { return Keep(f.TabSheet9, new FilterPage); }, 0},
       {"TabSheet10", "SMITH", blank("TabSheet10"), 0},
       {"TabSheet12", "PLL", blank("TabSheet12"), 0},
       {"TabSheet13", "8960", [](TForm1& f) { return Keep(f.TabSheet13, new TestSetPage); }, 0},
@@ -144,7 +145,6 @@ void TForm1::BuildRemainingPages() {
   TabSheet7 = pages_[4];
   TabSheet2 = pages_[5];
   TabSheet6 = pages_[6];
-  TabSheet9 = pages_[8];
   TabSheet10 = pages_[9];
   TabSheet12 = pages_[10];
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};

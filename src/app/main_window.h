@@ -16,6 +16,7 @@ namespace vexa {
 class AboutPage;
 class ArfcnPage;
 class DcSourcePage;
+class FilterPage;
 class MatchPage;
 class Page;
 class SkinData;
@@ -56,7 +57,7 @@ class TForm1 : public QWidget {
   Page* TabSheet2 = nullptr;
   Page* TabSheet6 = nullptr;
   MatchPage* TabSheet8 = nullptr;
-  Page* TabSheet9 = nullptr;
+  FilterPage* TabSheet9 = nullptr;
   Page* TabSheet10 = nullptr;
   Page* TabSheet12 = nullptr;
   TestSetPage* TabSheet13 = nullptr;

@@ -1,0 +1,314 @@
+#include "design/filter_page.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QColor>
+#include <QEvent>
+#include <QFont>
+#include <QKeyEvent>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPen>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "ui/dialogs.h"
+#include "ui/form_widgets.h"
+#include "ui/guard.h"
+
+namespace vexa {
+namespace {
+
+constexpr int kEditHeight = 21;
+
+LabeledEdit* MakeLabeledEdit(QWidget* page, const char* name, const std::string& caption, int left,
+                             int top, int width) {
+  auto* edit = new LabeledEdit(QString::fromStdString(caption), page);
+  edit->setObjectName(QLatin1String(name));
+  edit->EditLabel()->setObjectName(QLatin1String(name) + QStringLiteral("Label"));
+  edit->setGeometry(left, top, width, kEditHeight);
+  edit->PlaceLabel();
+  return edit;
+}
+
+void ShowCaption(LabeledEdit* edit, const std::string& caption) {
+  ShowLabelText(edit->EditLabel(), caption);
+}
+
+// A colour value of the form: red in the low byte, then green, then blue.
+QColor FormColor(unsigned value) {
+  return QColor(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
+                static_cast<int>((value >> 16) & 0xFFu));
+}
+
+// The range an axis scales to automatically: the data's, widened when it is a single value.
+// A logarithmic axis takes only the positive values.
+bool DataRange(const ChartSeries* series, bool x, bool logarithmic, double& low, double& high) {
+  low = std::numeric_limits<double>::infinity();
+  high = -low;
+  if (series) {
+    for (const CurvePoint& point : series->points) {
+      const double value = x ? point.x : point.y;
+      if (!std::isfinite(value) || (logarithmic && value <= 0))
+        continue;
+      low = std::min(low, value);
+      high = std::max(high, value);
+    }
+  }
+  if (low > high)
+    return false;
+  if (low == high) {
+    low = logarithmic ? low / 10 : low - 1;
+    high = logarithmic ? high * 10 : high + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+FilterPage::FilterPage(QWidget* parent) : Page("TabSheet9", parent), form_(*this) {
+  BuildControls();
+  BuildChart();
+  ShowForm();
+  ShowChart();
+  Connect();
+}
+
+// The family and the tolerance scheme down the left side, then the options, "Calc" and the
+// order; the axis fields under the chart.
+void FilterPage::BuildControls() {
+  ComboBox6 = MakeFormWidget<QComboBox>(this, "ComboBox6", 8, 8);
+  ComboBox6->setEditable(true);
+  ComboBox6->setInsertPolicy(QComboBox::NoInsert);
+  for (const std::string& item : FilterForm::FamilyItems())
+    ComboBox6->addItem(QString::fromStdString(item));
+  ComboBox6->resize(100, kEditHeight);
+
+  LabeledEdit1 = MakeLabeledEdit(this, "LabeledEdit1", form_.LabeledEdit1Caption, 8, 50, 100);
+  LabeledEdit2 = MakeLabeledEdit(this, "LabeledEdit2", form_.LabeledEdit2Caption, 8, 90, 100);
+  LabeledEdit3 = MakeLabeledEdit(this, "LabeledEdit3", form_.LabeledEdit3Caption, 8, 130, 100);
+  LabeledEdit4 = MakeLabeledEdit(this, "LabeledEdit4", form_.LabeledEdit4Caption, 8, 170, 100);
+
+  RadioButton5 = MakeFormWidget<QRadioButton>(this, "RadioButton5", 8, 198);
+  RadioButton5->setText(QStringLiteral("ap preferred"));
+  RadioButton5->adjustSize();
+  RadioButton6 = MakeFormWidget<QRadioButton>(this, "RadioButton6", 8, 218);
+  RadioButton6->setText(QStringLiteral("as preferred"));
+  RadioButton6->adjustSize();
+  CheckBox1 = MakeFormWidget<QCheckBox>(this, "CheckBox1", 8, 238);
+  CheckBox1->setText(QStringLiteral("show pass band "));
+  CheckBox1->adjustSize();
+
+  Button4 = MakeFormWidget<QPushButton>(this, "Button4", 8, 262);
+  Button4->setText(QStringLiteral("Calc"));
+  Button4->resize(100, 25);
+  LabeledEdit5 = MakeLabeledEdit(this, "LabeledEdit5", "N", 8, 310, 100);
+  LabeledEdit5->setReadOnly(true);
+
+  LabeledEdit6 = MakeLabeledEdit(this, "LabeledEdit6", "Min X MHz", 120, 330, 100);
+  LabeledEdit7 = MakeLabeledEdit(this, "LabeledEdit7", "Max X MHz", 236, 330, 100);
+  LabeledEdit8 = MakeLabeledEdit(this, "LabeledEdit8", "Min Y dB", 352, 330, 100);
+  LabeledEdit9 = MakeLabeledEdit(this, "LabeledEdit9", "Max Y dB", 468, 330, 100);
+
+  const auto tip = [](QWidget* widget, const char* text) {
+    widget->setToolTip(QString::fromUtf8(text));
+  };
+  tip(ComboBox6, "Filter family");
+  tip(LabeledEdit1,
+      "Butterworth, Chebyshev: pass-band edge fp, MHz. Bessel: start of the "
+      "drawn range, MHz");
+  tip(LabeledEdit2, "Butterworth, Chebyshev: stop-band edge fs, MHz. Bessel: stop frequency, MHz");
+  tip(LabeledEdit3,
+      "Butterworth, Chebyshev: pass-band attenuation ap, dB. Bessel: delay "
+      "tolerance, %");
+  tip(LabeledEdit4, "Butterworth, Chebyshev: stop-band attenuation as, dB. Bessel: delay T0, µs");
+  tip(RadioButton5, "Draw the response through ap at fp");
+  tip(RadioButton6, "Draw the response through as at fs");
+  tip(CheckBox1, "Draw only the pass band, up to fp");
+  tip(LabeledEdit5, "Minimum order N");
+  for (LabeledEdit* edit : {LabeledEdit6, LabeledEdit7, LabeledEdit8, LabeledEdit9})
+    tip(edit, "Enter sets this axis limit by hand until the next Calc");
+}
+
+void FilterPage::BuildChart() {
+  Chart1 = new QChart;
+  Chart1->setObjectName(QStringLiteral("Chart1"));
+  Chart1->setTitleBrush(QBrush(Qt::red));
+  Chart1->setTitleFont(QFont(QStringLiteral("Arial")));
+  Chart1->legend()->setVisible(form_.Chart1.legend_visible);
+  Chart1->setAnimationOptions(QChart::NoAnimation);
+
+  BottomAxis = new QLogValueAxis(Chart1);
+  BottomAxis->setObjectName(QStringLiteral("BottomAxis"));
+  BottomAxis->setBase(10);
+  BottomAxis->setLabelFormat(QStringLiteral("%g"));
+  BottomAxis->setTitleText(QString::fromStdString(form_.Chart1.bottom.title));
+  Chart1->addAxis(BottomAxis, Qt::AlignBottom);
+  LeftAxis = new QValueAxis(Chart1);
+  LeftAxis->setObjectName(QStringLiteral("LeftAxis"));
+  LeftAxis->setTitleText(QString::fromStdString(form_.Chart1.left.title));
+  Chart1->addAxis(LeftAxis, Qt::AlignLeft);
+
+  Chart1View = new QChartView(Chart1, this);
+  Chart1View->setObjectName(QStringLiteral("Chart1View"));
+  Chart1View->setRenderHint(QPainter::Antialiasing, false);
+  Chart1View->setGeometry(116, 4, 482, 306);
+}
+
+void FilterPage::Connect() {
+  for (LabeledEdit* edit : {LabeledEdit6, LabeledEdit7, LabeledEdit8, LabeledEdit9})
+    edit->installEventFilter(this);
+  connect(Button4, &QPushButton::clicked, this, [this] {
+    Handle([this] {
+      form_.Button4Click();
+      ShowChart();
+    });
+  });
+  // Choosing an item and editing the text both change the family.
+  connect(ComboBox6, &QComboBox::currentTextChanged, this,
+          [this] { Handle([this] { form_.ComboBox6Change(); }); });
+}
+
+bool FilterPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (watched == LabeledEdit6)
+        Handle([this] {
+          form_.LabeledEdit6KeyDown(kEnterKey);
+          ShowAxisLimit(true, false);
+        });
+      else if (watched == LabeledEdit7)
+        Handle([this] {
+          form_.LabeledEdit7KeyDown(kEnterKey);
+          ShowAxisLimit(true, true);
+        });
+      else if (watched == LabeledEdit8)
+        Handle([this] {
+          form_.LabeledEdit8KeyDown(kEnterKey);
+          ShowAxisLimit(false, false);
+        });
+      else if (watched == LabeledEdit9)
+        Handle([this] {
+          form_.LabeledEdit9KeyDown(kEnterKey);
+          ShowAxisLimit(false, true);
+        });
+    }
+  }
+  return Page::eventFilter(watched, event);
+}
+
+void FilterPage::Handle(const std::function<void()>& handler) {
+  GuardedFormHandler([this] { ReadInput(); }, handler, [this] { ShowForm(); });
+}
+
+void FilterPage::ReadInput() {
+  const auto typed = [](const QLineEdit* edit) { return edit->text().toStdString(); };
+  form_.ComboBox6 = ComboBox6->findText(ComboBox6->currentText(), Qt::MatchExactly);
+  form_.LabeledEdit1 = typed(LabeledEdit1);
+  form_.LabeledEdit2 = typed(LabeledEdit2);
+  form_.LabeledEdit3 = typed(LabeledEdit3);
+  form_.LabeledEdit4 = typed(LabeledEdit4);
+  form_.RadioButton5 = RadioButton5->isChecked();
+  form_.RadioButton6 = RadioButton6->isChecked();
+  form_.CheckBox1 = CheckBox1->isChecked();
+  form_.LabeledEdit6 = typed(LabeledEdit6);
+  form_.LabeledEdit7 = typed(LabeledEdit7);
+  form_.LabeledEdit8 = typed(LabeledEdit8);
+  form_.LabeledEdit9 = typed(LabeledEdit9);
+}
+
+void FilterPage::ShowForm() {
+  {
+    const QSignalBlocker blocker(ComboBox6);
+    if (form_.ComboBox6 >= 0 && form_.ComboBox6 < ComboBox6->count() &&
+        ComboBox6->currentIndex() != form_.ComboBox6)
+      ComboBox6->setCurrentIndex(form_.ComboBox6);
+  }
+  ShowEditText(LabeledEdit1, form_.LabeledEdit1);
+  ShowEditText(LabeledEdit2, form_.LabeledEdit2);
+  ShowEditText(LabeledEdit3, form_.LabeledEdit3);
+  ShowEditText(LabeledEdit4, form_.LabeledEdit4);
+  ShowCaption(LabeledEdit1, form_.LabeledEdit1Caption);
+  ShowCaption(LabeledEdit2, form_.LabeledEdit2Caption);
+  ShowCaption(LabeledEdit3, form_.LabeledEdit3Caption);
+  ShowCaption(LabeledEdit4, form_.LabeledEdit4Caption);
+  {
+    const QSignalBlocker block5(RadioButton5);
+    const QSignalBlocker block6(RadioButton6);
+    const QSignalBlocker block1(CheckBox1);
+    RadioButton5->setChecked(form_.RadioButton5);
+    RadioButton6->setChecked(form_.RadioButton6);
+    CheckBox1->setChecked(form_.CheckBox1);
+  }
+  for (QWidget* control : {static_cast<QWidget*>(RadioButton5), static_cast<QWidget*>(RadioButton6),
+                           static_cast<QWidget*>(CheckBox1)})
+    control->setEnabled(form_.ToleranceControlsEnabled);
+  ShowEditText(LabeledEdit5, form_.LabeledEdit5);
+  ShowEditText(LabeledEdit6, form_.LabeledEdit6);
+  ShowEditText(LabeledEdit7, form_.LabeledEdit7);
+  ShowEditText(LabeledEdit8, form_.LabeledEdit8);
+  ShowEditText(LabeledEdit9, form_.LabeledEdit9);
+}
+
+void FilterPage::ShowChart() {
+  const FilterChart& chart = form_.Chart1;
+  QStringList title;
+  for (const std::string& line : chart.title)
+    title << QString::fromStdString(line);
+  Chart1->setTitle(title.join(QLatin1Char('\n')));
+  Chart1->legend()->setVisible(chart.legend_visible);
+
+  Chart1->removeAllSeries();
+  for (const ChartSeries& data : chart.series) {
+    auto* series = new QLineSeries;
+    series->setPointsVisible(data.marks_visible);
+    QPen pen(FormColor(data.color));
+    pen.setWidth(1);
+    series->setPen(pen);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(data.points.size()));
+    for (const CurvePoint& point : data.points)
+      points.append(QPointF(point.x, point.y));
+    series->replace(points);
+    Chart1->addSeries(series);
+    series->attachAxis(BottomAxis);
+    series->attachAxis(LeftAxis);
+  }
+
+  // The form's axes are automatic after every Calc: scale them to the curve.
+  const ChartSeries* shown = chart.series.empty() ? nullptr : &chart.series.front();
+  double low = 0;
+  double high = 0;
+  if (chart.bottom.automatic && DataRange(shown, true, true, low, high))
+    BottomAxis->setRange(low, high);
+  if (chart.left.automatic && DataRange(shown, false, false, low, high))
+    LeftAxis->setRange(low, high);
+}
+
+void FilterPage::ShowAxisLimit(bool bottom, bool maximum) {
+  const ChartAxis& axis = bottom ? form_.Chart1.bottom : form_.Chart1.left;
+  const double value = maximum ? axis.maximum : axis.minimum;
+  if (bottom) {
+    if (maximum)
+      BottomAxis->setMax(value);
+    else
+      BottomAxis->setMin(value);
+  } else {
+    if (maximum)
+      LeftAxis->setMax(value);
+    else
+      LeftAxis->setMin(value);
+  }
+}
+
+void FilterPage::ShowMessage(const std::string& text) {
+  ShowForm();  // the box appears over what the handler has written so far
+  AppDialogs().ShowMessage(QString::fromStdString(text));
+}
+
+}  // namespace vexa
