@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <fstream>
 
 #include "cli/commands.h"
@@ -38,14 +37,8 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string Number(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  return buffer;
-}
-
 std::string Point(const CurvePoint& point) {
-  return Number(point.x) + " " + Number(point.y);
+  return CsvNumber(point.x) + " " + CsvNumber(point.y);
 }
 
 int FamilyIndex(const std::string& value) {
@@ -215,7 +208,7 @@ bool WriteCsv(const FilterForm& form, const std::string& path, std::ostream& err
   if (file) {
     if (const AttenuationCurve* curve = Curve(form)) {
       for (const CurvePoint& point : *curve)
-        file << Number(point.x) << ',' << Number(point.y) << '\n';
+        file << CsvNumber(point.x) << ',' << CsvNumber(point.y) << '\n';
     }
     file.flush();
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "design/chart_model.h"
+
 namespace vexa {
 
 enum class FilterFamily { kButterworth = 0, kChebyshev = 1, kBessel = 2 };
@@ -70,10 +72,7 @@ struct ReferenceEdge {
 };
 ReferenceEdge PreferredEdge(const ToleranceScheme& scheme, bool ap_preferred);
 
-struct CurvePoint {
-  double x = 0;  // MHz
-  double y = 0;  // dB
-};
+// x in MHz, y in dB.
 using AttenuationCurve = std::vector<CurvePoint>;
 
 // Sweep end of the Butterworth and Chebyshev curves: fp with only the pass band, else fp + fs.

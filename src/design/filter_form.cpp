@@ -11,6 +11,14 @@ constexpr double kMHzToHz = 1000000.0;
 
 }  // namespace
 
+ChartModel StartFilterChart() {
+  ChartModel chart;
+  chart.title = {"LPF"};
+  chart.bottom = {"freq MHz", true};
+  chart.left = {"Alpha dB", false};
+  return chart;
+}
+
 FilterForm::FilterForm(FormMessages& messages) : messages_(messages) {}
 
 const std::vector<std::string>& FilterForm::FamilyItems() {

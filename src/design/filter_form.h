@@ -11,35 +11,17 @@
 #include <vector>
 
 #include "core/form_messages.h"
+#include "design/chart_model.h"
 #include "design/filter.h"
 
 namespace vexa {
 
 inline constexpr int kEnterKey = 13;
-inline constexpr unsigned kFilterCurveColor = 255;  // red
+inline constexpr unsigned kFilterCurveColor = kChartRed;
 
-struct ChartAxis {
-  std::string title;
-  bool logarithmic = false;
-  bool automatic = true;
-  double minimum = 0;  // meaningful when not automatic (and set by hand)
-  double maximum = 0;
-};
-
-struct ChartSeries {
-  AttenuationCurve points;
-  unsigned color = kFilterCurveColor;
-  bool marks_visible = false;
-};
-
-struct FilterChart {
-  std::vector<std::string> title{"LPF"};
-  bool legend_visible = false;
-  bool view_3d = false;
-  ChartAxis bottom{"freq MHz", true};
-  ChartAxis left{"Alpha dB", false};
-  std::vector<ChartSeries> series;
-};
+// Chart1 as it starts: title "LPF", a logarithmic "freq MHz" axis, an "Alpha dB" axis, no
+// legend, a flat view and no series.
+ChartModel StartFilterChart();
 
 class FilterForm {
  public:
@@ -65,7 +47,7 @@ class FilterForm {
   std::string LabeledEdit7;              // Max X MHz
   std::string LabeledEdit8;              // Min Y dB
   std::string LabeledEdit9;              // Max Y dB
-  FilterChart Chart1;
+  ChartModel Chart1 = StartFilterChart();
 
   // Checks one preference radio button and unchecks the other, with no handler.
   void CheckApPreferred(bool ap_preferred);

@@ -256,7 +256,7 @@ void FilterPage::ShowForm() {
 }
 
 void FilterPage::ShowChart() {
-  const FilterChart& chart = form_.Chart1;
+  const ChartModel& chart = form_.Chart1;
   QStringList title;
   for (const std::string& line : chart.title)
     title << QString::fromStdString(line);

@@ -180,16 +180,16 @@ TEST_F(FilterFormTest, AxisFieldsSetTheirLimitOnEnter) {
   const struct {
     void (FilterForm::*handler)(int);
     std::string FilterForm::*field;
-    ChartAxis FilterChart::*axis;
+    ChartAxis ChartModel::*axis;
     bool maximum;
   } cases[] = {
-      {&FilterForm::LabeledEdit6KeyDown, &FilterForm::LabeledEdit6, &FilterChart::bottom, false},
-      {&FilterForm::LabeledEdit7KeyDown, &FilterForm::LabeledEdit7, &FilterChart::bottom, true},
-      {&FilterForm::LabeledEdit8KeyDown, &FilterForm::LabeledEdit8, &FilterChart::left, false},
-      {&FilterForm::LabeledEdit9KeyDown, &FilterForm::LabeledEdit9, &FilterChart::left, true},
+      {&FilterForm::LabeledEdit6KeyDown, &FilterForm::LabeledEdit6, &ChartModel::bottom, false},
+      {&FilterForm::LabeledEdit7KeyDown, &FilterForm::LabeledEdit7, &ChartModel::bottom, true},
+      {&FilterForm::LabeledEdit8KeyDown, &FilterForm::LabeledEdit8, &ChartModel::left, false},
+      {&FilterForm::LabeledEdit9KeyDown, &FilterForm::LabeledEdit9, &ChartModel::left, true},
   };
   for (const auto& c : cases) {
-    form.Chart1 = FilterChart{};
+    form.Chart1 = StartFilterChart();
     ChartAxis& axis = form.Chart1.*c.axis;
     form.*c.field = "2.5";
     (form.*c.handler)(65);  // not Enter: nothing
@@ -199,7 +199,7 @@ TEST_F(FilterFormTest, AxisFieldsSetTheirLimitOnEnter) {
     EXPECT_EQ(c.maximum ? axis.maximum : axis.minimum, 2.5);
     EXPECT_EQ(c.maximum ? axis.minimum : axis.maximum, 0.0);
     // Bad text: automatic scaling is already off when the conversion fails.
-    form.Chart1 = FilterChart{};
+    form.Chart1 = StartFilterChart();
     form.*c.field = "x";
     EXPECT_EQ(Run([&] { (form.*c.handler)(kEnterKey); }),
               "'x' is not a valid floating point value");

@@ -1,0 +1,48 @@
+// What the design pages' charts show, without Qt: titles, axes and line series of (x, y)
+// points. The forms fill it; the pages draw it with Qt Charts, and the command line prints and
+// exports the same points.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+struct CurvePoint {
+  double x = 0;
+  double y = 0;
+};
+
+// A colour value as the forms store it: red in the low byte, then green, then blue.
+inline constexpr unsigned kChartRed = 255;
+inline constexpr unsigned kChartGrey = 8421504;  // red, green and blue 128
+
+struct ChartAxis {
+  std::string title;
+  bool logarithmic = false;
+  bool automatic = true;
+  double minimum = 0;  // meaningful when not automatic (and set by hand)
+  double maximum = 0;
+};
+
+struct ChartSeries {
+  std::vector<CurvePoint> points;
+  unsigned color = kChartRed;
+  bool marks_visible = false;
+};
+
+struct ChartModel {
+  std::vector<std::string> title;
+  bool title_visible = true;
+  bool legend_visible = false;
+  bool view_3d = false;
+  ChartAxis bottom;
+  ChartAxis left;
+  std::vector<ChartSeries> series;
+};
+
+// A number as "%.17g" prints it in the C locale: enough digits to read the same double back,
+// whatever the user's decimal separator.
+std::string CsvNumber(double value);
+
+}  // namespace vexa
