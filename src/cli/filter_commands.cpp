@@ -206,10 +206,7 @@ bool Prepare(std::vector<std::string>& args, std::string& csv, std::ostream& err
 bool WriteCsv(const FilterForm& form, const std::string& path, std::ostream& err) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (file) {
-    if (const AttenuationCurve* curve = Curve(form)) {
-      for (const CurvePoint& point : *curve)
-        file << CsvNumber(point.x) << ',' << CsvNumber(point.y) << '\n';
-    }
+    file << form.CurveCsv();
     file.flush();
   }
   if (!file) {

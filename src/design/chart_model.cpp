@@ -11,4 +11,16 @@ std::string CsvNumber(double value) {
   return std::string(buffer, result.ptr);
 }
 
+std::string PointsCsv(const ChartSeries& series) {
+  std::string csv;
+  csv.reserve(series.points.size() * 40);
+  for (const CurvePoint& point : series.points) {
+    csv += CsvNumber(point.x);
+    csv += ',';
+    csv += CsvNumber(point.y);
+    csv += '\n';
+  }
+  return csv;
+}
+
 }  // namespace vexa

@@ -15,7 +15,8 @@ struct CurvePoint {
 
 // A colour value as the forms store it: red in the low byte, then green, then blue.
 inline constexpr unsigned kChartRed = 255;
-inline constexpr unsigned kChartGrey = 8421504;  // red, green and blue 128
+inline constexpr unsigned kChartGrey = 8421504;    // red, green and blue 128
+inline constexpr unsigned kChartGuide = 0x804000;  // dark blue: red 0, green 64, blue 128
 
 struct ChartAxis {
   std::string title;
@@ -29,6 +30,7 @@ struct ChartSeries {
   std::vector<CurvePoint> points;
   unsigned color = kChartRed;
   bool marks_visible = false;
+  bool dashed = false;
 };
 
 struct ChartModel {
@@ -39,7 +41,13 @@ struct ChartModel {
   ChartAxis bottom;
   ChartAxis left;
   std::vector<ChartSeries> series;
+  // Dashed reference lines drawn over the series (the FILTER page's tolerance scheme). They are
+  // no data: the automatic axis ranges, the point counts and the CSV leave them out.
+  std::vector<ChartSeries> guides;
 };
+
+// The points of `series` as CSV rows "x,y" (CsvNumber), one per line.
+std::string PointsCsv(const ChartSeries& series);
 
 // A number as "%.17g" prints it in the C locale: enough digits to read the same double back,
 // whatever the user's decimal separator.

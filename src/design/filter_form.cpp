@@ -8,6 +8,7 @@ namespace vexa {
 namespace {
 
 constexpr double kMHzToHz = 1000000.0;
+constexpr double kHzToMHz = 0.000001;
 
 }  // namespace
 
@@ -33,11 +34,40 @@ void FilterForm::CheckApPreferred(bool ap_preferred) {
 
 void FilterForm::ShowCurve(const std::string& title, AttenuationCurve curve) {
   Chart1.series.clear();
+  Chart1.guides.clear();
   Chart1.legend_visible = false;
   Chart1.title = {title};
   ChartSeries series;
   series.points = std::move(curve);
   Chart1.series.push_back(std::move(series));
+}
+
+std::string FilterForm::CurveCsv() const {
+  return Chart1.series.empty() ? std::string() : PointsCsv(Chart1.series.front());
+}
+
+// The pass band's upper bound runs from the curve's start to fp and rises there to as; the
+// stop band's lower bound rises at fs from 0 dB to as and runs on to the curve's end. A bound
+// outside the drawn range is left out.
+void FilterForm::ShowToleranceGuides(const ToleranceScheme& scheme) {
+  if (Chart1.series.empty() || Chart1.series.front().points.empty())
+    return;
+  const AttenuationCurve& curve = Chart1.series.front().points;
+  const double start = curve.front().x;
+  const double end = curve.back().x;
+  const double fp = scheme.fp * kHzToMHz;
+  const double fs = scheme.fs * kHzToMHz;
+  const auto guide = [](std::vector<CurvePoint> points) {
+    ChartSeries series;
+    series.points = std::move(points);
+    series.color = kChartGuide;
+    series.dashed = true;
+    return series;
+  };
+  if (fp > start)
+    Chart1.guides.push_back(guide({{start, scheme.ap}, {fp, scheme.ap}, {fp, scheme.as}}));
+  if (fs <= end)
+    Chart1.guides.push_back(guide({{fs, 0.0}, {fs, scheme.as}, {end, scheme.as}}));
 }
 
 void FilterForm::Button4Click() {
@@ -64,6 +94,7 @@ void FilterForm::Button4Click() {
       ShowCurve("Butterworth LPF", ButterworthCurve(order.n, ref, end));
     else
       ShowCurve("Chebyshev LPF", ChebyshevCurve(order.n, ref, end));
+    ShowToleranceGuides(scheme);
   } else if (ComboBox6 == static_cast<int>(FilterFamily::kBessel)) {
     const double tolerance = field3 * 0.01;
     const double t0 = field4 * 0.000001;

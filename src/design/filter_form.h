@@ -55,6 +55,9 @@ class FilterForm {
   // "Calc": the order into LabeledEdit5, the curve into Chart1, then both axes automatic. A
   // scheme with no meaningful order shows its refusal and leaves the page as it was.
   void Button4Click();
+  // The curve's points as "x,y" rows (MHz, dB), empty before the first curve.
+  std::string CurveCsv() const;
+
   // The family change: captions, enabled controls and the four inputs' defaults.
   void ComboBox6Change();
   // The axis fields: on Enter, automatic scaling off, then the field's value as the limit.
@@ -65,6 +68,8 @@ class FilterForm {
 
  private:
   void ShowCurve(const std::string& title, AttenuationCurve curve);
+  // Dashed lines along the tolerance scheme: A <= ap up to fp, A >= as from fs on.
+  void ShowToleranceGuides(const ToleranceScheme& scheme);
   void AxisKeyDown(int key, ChartAxis& axis, const std::string& text, bool maximum);
 
   FormMessages& messages_;

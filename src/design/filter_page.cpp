@@ -153,7 +153,9 @@ void FilterPage::BuildChart() {
   LeftAxis->setTitleText(QString::fromStdString(form_.Chart1.left.title));
   Chart1->addAxis(LeftAxis, Qt::AlignLeft);
 
-  Chart1View = new QChartView(Chart1, this);
+  Chart1View = new DesignChartView(Chart1, QStringLiteral("filter"), this);
+  Chart1View->SetCsvSource([this] { return form_.CurveCsv(); });
+  Chart1View->SetReadoutUnits(QStringLiteral("MHz"), QStringLiteral("dB"));
   Chart1View->setObjectName(QStringLiteral("Chart1View"));
   Chart1View->setRenderHint(QPainter::Antialiasing, false);
   Chart1View->setGeometry(116, 4, 482, 306);
@@ -263,12 +265,17 @@ void FilterPage::ShowChart() {
   Chart1->setTitle(title.join(QLatin1Char('\n')));
   Chart1->legend()->setVisible(chart.legend_visible);
 
+  // Every Calc starts from the whole curve: the zoom goes with the old series.
+  Chart1View->ResetZoom();
   Chart1->removeAllSeries();
-  for (const ChartSeries& data : chart.series) {
+  const auto add = [this](const ChartSeries& data, const QString& name) {
     auto* series = new QLineSeries;
+    series->setObjectName(name);
     series->setPointsVisible(data.marks_visible);
     QPen pen(FormColor(data.color));
     pen.setWidth(1);
+    if (data.dashed)
+      pen.setStyle(Qt::DashLine);
     series->setPen(pen);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(data.points.size()));
@@ -278,7 +285,11 @@ void FilterPage::ShowChart() {
     Chart1->addSeries(series);
     series->attachAxis(BottomAxis);
     series->attachAxis(LeftAxis);
-  }
+  };
+  for (const ChartSeries& data : chart.series)
+    add(data, QStringLiteral("Curve"));
+  for (const ChartSeries& data : chart.guides)
+    add(data, QStringLiteral("Tolerance"));
 
   // The form's axes are automatic after every Calc: scale them to the curve.
   const ChartSeries* shown = chart.series.empty() ? nullptr : &chart.series.front();

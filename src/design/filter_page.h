@@ -10,12 +10,12 @@
 #include <functional>
 
 #include "core/form_messages.h"
+#include "design/design_chart_view.h"
 #include "design/filter_form.h"
 #include "ui/labeled_edit.h"
 #include "ui/page.h"
 
 class QChart;
-class QChartView;
 class QLineSeries;
 class QLogValueAxis;
 class QValueAxis;
@@ -30,21 +30,21 @@ class FilterPage : public Page, private FormMessages {
 
   const FilterForm& Form() const { return form_; }
 
-  QComboBox* ComboBox6;        // family
-  LabeledEdit* LabeledEdit1;   // fp / start
-  LabeledEdit* LabeledEdit2;   // fs / stop
-  LabeledEdit* LabeledEdit3;   // ap / tolerance
-  LabeledEdit* LabeledEdit4;   // as / T0
-  QRadioButton* RadioButton5;  // "ap preferred"
-  QRadioButton* RadioButton6;  // "as preferred"
-  QCheckBox* CheckBox1;        // "show pass band "
-  QPushButton* Button4;        // "Calc"
-  LabeledEdit* LabeledEdit5;   // N
-  LabeledEdit* LabeledEdit6;   // Min X MHz
-  LabeledEdit* LabeledEdit7;   // Max X MHz
-  LabeledEdit* LabeledEdit8;   // Min Y dB
-  LabeledEdit* LabeledEdit9;   // Max Y dB
-  QChartView* Chart1View;      // shows Chart1
+  QComboBox* ComboBox6;         // family
+  LabeledEdit* LabeledEdit1;    // fp / start
+  LabeledEdit* LabeledEdit2;    // fs / stop
+  LabeledEdit* LabeledEdit3;    // ap / tolerance
+  LabeledEdit* LabeledEdit4;    // as / T0
+  QRadioButton* RadioButton5;   // "ap preferred"
+  QRadioButton* RadioButton6;   // "as preferred"
+  QCheckBox* CheckBox1;         // "show pass band "
+  QPushButton* Button4;         // "Calc"
+  LabeledEdit* LabeledEdit5;    // N
+  LabeledEdit* LabeledEdit6;    // Min X MHz
+  LabeledEdit* LabeledEdit7;    // Max X MHz
+  LabeledEdit* LabeledEdit8;    // Min Y dB
+  LabeledEdit* LabeledEdit9;    // Max Y dB
+  DesignChartView* Chart1View;  // shows Chart1
   QChart* Chart1;
   QLogValueAxis* BottomAxis;  // "freq MHz"
   QValueAxis* LeftAxis;       // "Alpha dB"

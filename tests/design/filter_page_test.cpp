@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QChart>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QTest>
 #include <QValueAxis>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,10 +39,17 @@ class FilterPageTest : public ::testing::Test {
  protected:
   FilterPageTest() : page(form.TabSheet9) {}
 
-  QLineSeries* OnlySeries() {
-    const QList<QAbstractSeries*> series = page->Chart1->series();
-    EXPECT_EQ(series.size(), 1);
-    return series.isEmpty() ? nullptr : qobject_cast<QLineSeries*>(series.front());
+  // The attenuation curve: the chart's one data series (the tolerance guides aside).
+  QLineSeries* OnlySeries() { return Named(QStringLiteral("Curve"), 1).value(0); }
+
+  QList<QLineSeries*> Named(const QString& name, qsizetype expected) {
+    QList<QLineSeries*> found;
+    for (QAbstractSeries* series : page->Chart1->series()) {
+      if (series->objectName() == name)
+        found.append(qobject_cast<QLineSeries*>(series));
+    }
+    EXPECT_EQ(found.size(), expected) << name.toStdString();
+    return found;
   }
 
   void Enter(QLineEdit* edit, const QString& text) {
@@ -192,6 +201,51 @@ TEST_F(FilterPageTest, RefusedAndUnconvertibleSchemesKeepThePreviousResult) {
   EXPECT_EQ(page->LabeledEdit5->text(), "5");
   EXPECT_EQ(page->Chart1->title(), "Chebyshev LPF");
   EXPECT_EQ(OnlySeries()->count(), points);
+}
+
+// The scheme's bounds as dashed lines: A <= ap up to fp, A >= as from fs on; none for Bessel,
+// and only the pass-band bound when the curve ends at fp.
+TEST_F(FilterPageTest, ToleranceGuidesShowTheSchemeAgainstTheCurve) {
+  QTest::mouseClick(page->Button4, Qt::LeftButton);
+  const QList<QLineSeries*> guides = Named(QStringLiteral("Tolerance"), 2);
+  ASSERT_EQ(guides.size(), 2);
+  const QLineSeries* curve = OnlySeries();
+  ASSERT_NE(curve, nullptr);
+  EXPECT_EQ(guides[0]->points(), (QList<QPointF>{{curve->at(0).x(), 0.1}, {3, 0.1}, {3, 60}}));
+  EXPECT_EQ(guides[1]->points(),
+            (QList<QPointF>{{12, 0}, {12, 60}, {curve->at(curve->count() - 1).x(), 60}}));
+  for (const QLineSeries* guide : guides) {
+    EXPECT_EQ(guide->pen().style(), Qt::DashLine);
+    EXPECT_NE(guide->pen().color(), QColor(Qt::red));
+  }
+  // The data the user exports is the curve alone.
+  const std::string csv = page->Form().CurveCsv();
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), curve->count());
+
+  page->CheckBox1->setChecked(true);
+  QTest::mouseClick(page->Button4, Qt::LeftButton);
+  Named(QStringLiteral("Tolerance"), 1);
+  page->ComboBox6->setCurrentIndex(2);
+  QTest::mouseClick(page->Button4, Qt::LeftButton);
+  Named(QStringLiteral("Tolerance"), 0);
+  Named(QStringLiteral("Curve"), 1);
+}
+
+// A zoom by wheel holds until the next Calc, which shows the whole curve again.
+TEST_F(FilterPageTest, CalcUndoesTheZoom) {
+  form.PageControl1->setCurrentWidget(page);
+  form.show();
+  QTest::mouseClick(page->Button4, Qt::LeftButton);
+  QApplication::processEvents();
+  const double low = page->BottomAxis->min();
+  const double high = page->BottomAxis->max();
+  page->Chart1View->ZoomAt(page->Chart1View->rect().center(), 4);
+  EXPECT_TRUE(page->Chart1->isZoomed());
+  EXPECT_LT(page->BottomAxis->max() / page->BottomAxis->min(), high / low / 10);
+  QTest::mouseClick(page->Button4, Qt::LeftButton);
+  EXPECT_FALSE(page->Chart1->isZoomed());
+  EXPECT_DOUBLE_EQ(page->BottomAxis->min(), low);
+  EXPECT_DOUBLE_EQ(page->BottomAxis->max(), high);
 }
 
 TEST_F(FilterPageTest, TheBesselLimitShowsItsMessageOnceAndDrawsOrder60) {

@@ -1,0 +1,72 @@
+// The chart view of the design pages. Beyond showing the chart it lets the engineer look
+// closer and take the result away:
+// - the value under the mouse pointer in a small readout in the top right corner;
+// - zoom with the mouse wheel (around the pointer) or a rubber band dragged with the left
+//   button; ResetZoom (the page calls it on every Calc) and the context menu go back;
+// - a context menu (right button) that saves the chart as PNG or its points as CSV.
+#pragma once
+
+#include <QChartView>
+#include <QString>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QMenu;
+
+namespace vexa {
+
+class DesignChartView : public QChartView {
+  Q_OBJECT
+
+ public:
+  // `file_stem` names the suggested files ("filter" gives filter.png and filter.csv).
+  DesignChartView(QChart* chart, QString file_stem, QWidget* parent = nullptr);
+
+  // The text of the CSV file: the page's points in its own columns.
+  void SetCsvSource(std::function<std::string()> csv) { csv_ = std::move(csv); }
+  // Units shown after the readout's numbers ("MHz", "dB").
+  void SetReadoutUnits(QString x_unit, QString y_unit);
+
+  // Undoes every zoom step; the axes keep the ranges the page sets next.
+  void ResetZoom();
+  // Zooms by `factor` (> 1 in, < 1 out) keeping the plot point at `position` (view
+  // coordinates) where it is.
+  void ZoomAt(const QPointF& position, double factor);
+
+  // The context menu's actions, for the menu and for tests.
+  bool SavePng(const QString& path);
+  // 0, or the errno value of the failed write (EINVAL when the page gave no CSV source).
+  int SaveCsv(const QString& path);
+
+  // The readout: empty while the pointer is outside the plot or the chart has no series.
+  QString ReadoutText() const;
+  QLabel* Readout() const { return readout_; }
+  // The menu the right button opens (built anew each time).
+  QMenu* BuildContextMenu();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void ShowReadout(const QPointF& position);
+  void PlaceReadout();
+  void AskAndSavePng();
+  void AskAndSaveCsv();
+
+  QString file_stem_;
+  QString x_unit_;
+  QString y_unit_;
+  std::function<std::string()> csv_;
+  QLabel* readout_;
+};
+
+// A number for the readout: six significant digits, no trailing zeros.
+QString ReadoutNumber(double value);
+
+}  // namespace vexa
