@@ -27,6 +27,7 @@ struct ChartAxis {
 };
 
 struct ChartSeries {
+  std::string name;  // the series' object name on the page ("Curve", "Response")
   std::vector<CurvePoint> points;
   unsigned color = kChartRed;
   bool marks_visible = false;

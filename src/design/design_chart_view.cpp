@@ -1,5 +1,6 @@
 #include "design/design_chart_view.h"
 
+#include <QAbstractAxis>
 #include <QAbstractSeries>
 #include <QAction>
 #include <QChart>
@@ -7,13 +8,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPen>
 #include <QPixmap>
+#include <QStringList>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -37,7 +43,36 @@ void ReportSaveFailure(const QString& path, int error) {
                                .arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
+// The range an axis scales to automatically: the data's, widened when it is a single value.
+// A logarithmic axis takes only the positive values.
+bool DataRange(const std::vector<ChartSeries>& series, bool x, bool logarithmic, double& low,
+               double& high) {
+  low = std::numeric_limits<double>::infinity();
+  high = -low;
+  for (const ChartSeries& data : series) {
+    for (const CurvePoint& point : data.points) {
+      const double value = x ? point.x : point.y;
+      if (!std::isfinite(value) || (logarithmic && value <= 0))
+        continue;
+      low = std::min(low, value);
+      high = std::max(high, value);
+    }
+  }
+  if (low > high)
+    return false;
+  if (low == high) {
+    low = logarithmic ? low / 10 : low - 1;
+    high = logarithmic ? high * 10 : high + 1;
+  }
+  return true;
+}
+
 }  // namespace
+
+QColor ChartColor(unsigned value) {
+  return QColor(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
+                static_cast<int>((value >> 16) & 0xFFu));
+}
 
 QString ReadoutNumber(double value) {
   return QString::number(value, 'g', 6);
@@ -63,6 +98,50 @@ DesignChartView::DesignChartView(QChart* chart, QString file_stem, QWidget* pare
 void DesignChartView::SetReadoutUnits(QString x_unit, QString y_unit) {
   x_unit_ = std::move(x_unit);
   y_unit_ = std::move(y_unit);
+}
+
+void DesignChartView::ShowModel(const ChartModel& model, QAbstractAxis* bottom,
+                                QAbstractAxis* left) {
+  QChart* shown = chart();
+  QStringList title;
+  if (model.title_visible) {
+    for (const std::string& line : model.title)
+      title << QString::fromStdString(line);
+  }
+  shown->setTitle(title.join(QLatin1Char('\n')));
+  shown->legend()->setVisible(model.legend_visible);
+
+  ResetZoom();
+  shown->removeAllSeries();
+  const auto add = [&](const ChartSeries& data) {
+    auto* series = new QLineSeries;
+    series->setObjectName(QString::fromStdString(data.name));
+    series->setPointsVisible(data.marks_visible);
+    QPen pen(ChartColor(data.color));
+    pen.setWidth(1);
+    if (data.dashed)
+      pen.setStyle(Qt::DashLine);
+    series->setPen(pen);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(data.points.size()));
+    for (const CurvePoint& point : data.points)
+      points.append(QPointF(point.x, point.y));
+    series->replace(points);
+    shown->addSeries(series);
+    series->attachAxis(bottom);
+    series->attachAxis(left);
+  };
+  for (const ChartSeries& data : model.series)
+    add(data);
+  for (const ChartSeries& data : model.guides)
+    add(data);
+
+  double low = 0;
+  double high = 0;
+  if (model.bottom.automatic && DataRange(model.series, true, model.bottom.logarithmic, low, high))
+    bottom->setRange(low, high);
+  if (model.left.automatic && DataRange(model.series, false, model.left.logarithmic, low, high))
+    left->setRange(low, high);
 }
 
 void DesignChartView::ResetZoom() {

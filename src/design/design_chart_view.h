@@ -11,6 +11,9 @@
 #include <functional>
 #include <string>
 
+#include "design/chart_model.h"
+
+class QAbstractAxis;
 class QLabel;
 class QMenu;
 
@@ -27,6 +30,12 @@ class DesignChartView : public QChartView {
   void SetCsvSource(std::function<std::string()> csv) { csv_ = std::move(csv); }
   // Units shown after the readout's numbers ("MHz", "dB").
   void SetReadoutUnits(QString x_unit, QString y_unit);
+
+  // Shows `model` in the chart: the title, the legend, the series and then the guides (each a
+  // line series attached to `bottom` and `left`, named after ChartSeries::name), and the ranges
+  // of the automatic axes fitted to the series' points. The zoom is undone first: a new result
+  // is shown whole.
+  void ShowModel(const ChartModel& model, QAbstractAxis* bottom, QAbstractAxis* left);
 
   // Undoes every zoom step; the axes keep the ranges the page sets next.
   void ResetZoom();
@@ -65,6 +74,9 @@ class DesignChartView : public QChartView {
   std::function<std::string()> csv_;
   QLabel* readout_;
 };
+
+// A colour value of the chart model (red in the low byte, then green, then blue).
+QColor ChartColor(unsigned value);
 
 // A number for the readout: six significant digits, no trailing zeros.
 QString ReadoutNumber(double value);

@@ -38,6 +38,7 @@ void FilterForm::ShowCurve(const std::string& title, AttenuationCurve curve) {
   Chart1.legend_visible = false;
   Chart1.title = {title};
   ChartSeries series;
+  series.name = "Curve";
   series.points = std::move(curve);
   Chart1.series.push_back(std::move(series));
 }
@@ -59,6 +60,7 @@ void FilterForm::ShowToleranceGuides(const ToleranceScheme& scheme) {
   const double fs = scheme.fs * kHzToMHz;
   const auto guide = [](std::vector<CurvePoint> points) {
     ChartSeries series;
+    series.name = "Tolerance";
     series.points = std::move(points);
     series.color = kChartGuide;
     series.dashed = true;

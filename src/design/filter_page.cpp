@@ -1,20 +1,12 @@
 #include "design/filter_page.h"
 
 #include <QChart>
-#include <QChartView>
-#include <QColor>
 #include <QEvent>
 #include <QFont>
 #include <QKeyEvent>
-#include <QLineSeries>
 #include <QLogValueAxis>
-#include <QPen>
 #include <QSignalBlocker>
-#include <QStringList>
 #include <QValueAxis>
-#include <algorithm>
-#include <cmath>
-#include <limits>
 
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -37,35 +29,6 @@ LabeledEdit* MakeLabeledEdit(QWidget* page, const char* name, const std::string&
 
 void ShowCaption(LabeledEdit* edit, const std::string& caption) {
   ShowLabelText(edit->EditLabel(), caption);
-}
-
-// A colour value of the form: red in the low byte, then green, then blue.
-QColor FormColor(unsigned value) {
-  return QColor(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
-                static_cast<int>((value >> 16) & 0xFFu));
-}
-
-// The range an axis scales to automatically: the data's, widened when it is a single value.
-// A logarithmic axis takes only the positive values.
-bool DataRange(const ChartSeries* series, bool x, bool logarithmic, double& low, double& high) {
-  low = std::numeric_limits<double>::infinity();
-  high = -low;
-  if (series) {
-    for (const CurvePoint& point : series->points) {
-      const double value = x ? point.x : point.y;
-      if (!std::isfinite(value) || (logarithmic && value <= 0))
-        continue;
-      low = std::min(low, value);
-      high = std::max(high, value);
-    }
-  }
-  if (low > high)
-    return false;
-  if (low == high) {
-    low = logarithmic ? low / 10 : low - 1;
-    high = logarithmic ? high * 10 : high + 1;
-  }
-  return true;
 }
 
 }  // namespace
@@ -258,47 +221,7 @@ void FilterPage::ShowForm() {
 }
 
 void FilterPage::ShowChart() {
-  const ChartModel& chart = form_.Chart1;
-  QStringList title;
-  for (const std::string& line : chart.title)
-    title << QString::fromStdString(line);
-  Chart1->setTitle(title.join(QLatin1Char('\n')));
-  Chart1->legend()->setVisible(chart.legend_visible);
-
-  // Every Calc starts from the whole curve: the zoom goes with the old series.
-  Chart1View->ResetZoom();
-  Chart1->removeAllSeries();
-  const auto add = [this](const ChartSeries& data, const QString& name) {
-    auto* series = new QLineSeries;
-    series->setObjectName(name);
-    series->setPointsVisible(data.marks_visible);
-    QPen pen(FormColor(data.color));
-    pen.setWidth(1);
-    if (data.dashed)
-      pen.setStyle(Qt::DashLine);
-    series->setPen(pen);
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(data.points.size()));
-    for (const CurvePoint& point : data.points)
-      points.append(QPointF(point.x, point.y));
-    series->replace(points);
-    Chart1->addSeries(series);
-    series->attachAxis(BottomAxis);
-    series->attachAxis(LeftAxis);
-  };
-  for (const ChartSeries& data : chart.series)
-    add(data, QStringLiteral("Curve"));
-  for (const ChartSeries& data : chart.guides)
-    add(data, QStringLiteral("Tolerance"));
-
-  // The form's axes are automatic after every Calc: scale them to the curve.
-  const ChartSeries* shown = chart.series.empty() ? nullptr : &chart.series.front();
-  double low = 0;
-  double high = 0;
-  if (chart.bottom.automatic && DataRange(shown, true, true, low, high))
-    BottomAxis->setRange(low, high);
-  if (chart.left.automatic && DataRange(shown, false, false, low, high))
-    LeftAxis->setRange(low, high);
+  Chart1View->ShowModel(form_.Chart1, BottomAxis, LeftAxis);
 }
 
 void FilterPage::ShowAxisLimit(bool bottom, bool maximum) {
