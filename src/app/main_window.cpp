@@ -12,6 +12,7 @@
 #include "app/about_page.h"
 #include "app/clock.h"
 #include "design/filter_page.h"
+#include "design/pll_page.h"
 #include "gsm/arfcn_page.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
@@ -66,7 +67,7 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
       {"TabSheet8", "MATCH", [](TForm1& f) { return Keep(f.TabSheet8, new MatchPage); }, 3},
       {"TabSheet9", "FILTER", [](TForm1& f) { return Keep(f.TabSheet9, new FilterPage); }, 0},
       {"TabSheet10", "SMITH", blank("TabSheet10"), 0},
-      {"TabSheet12", "PLL", blank("TabSheet12"), 0},
+      {"TabSheet12", "PLL", [](TForm1& f) { return Keep(f.TabSheet12, new PllPage); }, 0},
       {"TabSheet13", "8960", [](TForm1& f) { return Keep(f.TabSheet13, new TestSetPage); }, 0},
       {"TabSheet14", "66319", [](TForm1& f) { return Keep(f.TabSheet14, new DcSourcePage); }, 0},
       {"TabSheet11", "ABOUT",
@@ -146,7 +147,6 @@ void TForm1::BuildRemainingPages() {
   TabSheet2 = pages_[5];
   TabSheet6 = pages_[6];
   TabSheet10 = pages_[9];
-  TabSheet12 = pages_[10];
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};
   for (int view = 1; view < 5; ++view)
     PageControl1->setTabVisible(view, false);

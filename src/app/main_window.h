@@ -17,6 +17,7 @@ class AboutPage;
 class ArfcnPage;
 class DcSourcePage;
 class FilterPage;
+class PllPage;
 class MatchPage;
 class Page;
 class SkinData;
@@ -59,7 +60,7 @@ class TForm1 : public QWidget {
   MatchPage* TabSheet8 = nullptr;
   FilterPage* TabSheet9 = nullptr;
   Page* TabSheet10 = nullptr;
-  Page* TabSheet12 = nullptr;
+  PllPage* TabSheet12 = nullptr;
   TestSetPage* TabSheet13 = nullptr;
   DcSourcePage* TabSheet14 = nullptr;
   AboutPage* TabSheet11 = nullptr;

@@ -11,6 +11,8 @@ const std::vector<Command>& Commands() {
       all.push_back(std::move(command));
     for (auto& command : FilterCommands())
       all.push_back(std::move(command));
+    for (auto& command : PllCommands())
+      all.push_back(std::move(command));
     for (auto& command : InstrumentCommands())
       all.push_back(std::move(command));
     for (auto& command : ConfigureCommands())

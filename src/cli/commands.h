@@ -23,6 +23,7 @@ const std::vector<Command>& Commands();
 std::vector<Command> GsmCommands();
 std::vector<Command> MatchCommands();
 std::vector<Command> FilterCommands();
+std::vector<Command> PllCommands();
 std::vector<Command> InstrumentCommands();
 std::vector<Command> PlanCommands();
 std::vector<Command> ConfigureCommands();

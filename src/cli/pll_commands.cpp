@@ -1,0 +1,193 @@
+// vexa-cli pll: the PLL page's key=value list. Its keys carry blanks and units ("C2 nF"), so
+// the page takes "KEY=TEXT" arguments with the list's own keys rather than --KEY options.
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "core/errors.h"
+#include "design/pll_form.h"
+
+namespace vexa::cli {
+namespace {
+
+constexpr char kUsage[] = "pll [\"KEY=TEXT\"]... [calc] [--csv FILE]";
+
+// Every message of the page refuses the design: the later actions do not run, exit status 1.
+class StderrMessages : public FormMessages {
+ public:
+  explicit StderrMessages(std::ostream& err) : err_(err) {}
+  void ShowMessage(const std::string& text) override {
+    err_ << text << '\n';
+    refused = true;
+  }
+  bool refused = false;
+
+ private:
+  std::ostream& err_;
+};
+
+struct KeyHelp {
+  const char* key;
+  const char* meaning;
+};
+
+constexpr KeyHelp kKeys[] = {
+    {"Kphi mA", "charge-pump (phase detector) gain, mA"},
+    {"Kvco MHz/V", "VCO gain, MHz per volt"},
+    {"Fout MHz", "output frequency, start of the lock transient"},
+    {"F2 MHz", "target frequency of the lock transient"},
+    {"Fcomp kHz", "comparison frequency; the crossover search starts here"},
+    {"C1 nF", "C1, charge-pump output to ground"},
+    {"C2 nF", "C2, in series with R2 to ground"},
+    {"C3 nF", "C3, after R3 to ground"},
+    {"C4* nF", "C4 as fitted, at the VCO input"},
+    {"VCOcap nF", "the VCO's input capacitance, in parallel with C4"},
+    {"R2 kohm", "R2, in series with C2"},
+    {"R3 kohm", "R3, series resistor before C3"},
+    {"R4 kohm", "R4, series resistor before C4"},
+    {"N", "result: divider ratio Fout / Fcomp"},
+    {"C4 nF", "result: C4* + VCOcap"},
+    {"A0 nF", "result: total capacitance A0"},
+    {"A1 nFs", "result: coefficient A1, nF*s"},
+    {"A2 nFs2", "result: coefficient A2, nF*s^2"},
+    {"A3 nFs3", "result: coefficient A3, nF*s^3"},
+    {"Fc kHz", "result: loop crossover frequency (|G| = N)"},
+    {"Phi degrees", "result: phase margin"},
+    {"Gamma", "result: gamma factor"},
+    {"wn radian/s", "result: natural frequency of the second-order approximation"},
+    {"Zeta", "result: damping of the second-order approximation"},
+};
+
+void PrintHelp(const PllForm& form, std::ostream& out) {
+  out << "Usage: vexa-cli " << kUsage << "\n"
+      << "The PLL page: a charge-pump PLL with a passive third-order loop filter.\n\n"
+      << "Keys, the list's own (set in the order given, before the actions; no handler runs;\n"
+      << "quote them, they contain blanks). Start value in brackets:\n";
+  for (const KeyHelp& key : kKeys) {
+    const ValueListRow* row = form.FindRow(key.key);
+    out << "  \"" << key.key << "=TEXT\"";
+    if (row && !row->value.empty())
+      out << " [" << row->value << ']';
+    out << "\n      " << key.meaning << '\n';
+  }
+  out << "\nActions (run in the order given):\n"
+      << "  calc\n      click \"Calc\" (Button6): the results and the lock transient\n"
+      << "\nOptions:\n"
+      << "  --csv FILE\n      after the run, write the transient as "
+         "t_us,response_mhz,upper_mhz,lower_mhz\n"
+      << "      (only the header when none is drawn); may stand anywhere\n"
+      << "\nPrinted: every row of the list as KEY=VALUE, top to bottom, without the separator.\n"
+      << "Messages go to stderr. Exit status: 0 done, 1 calc was refused or ended on an error "
+         "(the\nlater ones do not run), 2 bad usage.\n";
+}
+
+// The value with each line break written as the two characters "\n".
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\n')
+      line += "\\n";
+    else
+      line += c;
+  }
+  return line;
+}
+
+bool WriteCsv(const PllForm& form, const std::string& path, std::ostream& err) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (file) {
+    file << form.TransientCsv();
+    file.flush();
+  }
+  if (!file) {
+    err << "vexa-cli pll: cannot write '" << path << "'\n";
+    return false;
+  }
+  return true;
+}
+
+struct Assignment {
+  ValueListRow* row;
+  std::string text;
+};
+
+int RunPll(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  StderrMessages messages(err);
+  PllForm form(messages);
+
+  // Read the whole command line first: bad usage runs nothing.
+  std::vector<Assignment> assignments;
+  int calcs = 0;
+  std::string csv;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintHelp(form, out);
+      return 0;
+    }
+    if (arg == "--csv") {
+      if (i + 1 >= args.size()) {
+        err << "vexa-cli pll: --csv needs a FILE\n";
+        return 2;
+      }
+      csv = args[++i];
+      continue;
+    }
+    if (arg == "calc") {
+      ++calcs;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    if (equals == std::string::npos) {
+      err << "vexa-cli pll: unknown action '" << arg << "' (see vexa-cli pll --help)\n";
+      return 2;
+    }
+    const std::string key = arg.substr(0, equals);
+    ValueListRow* row = key == kPllSeparatorKey ? nullptr : form.FindRow(key);
+    if (!row) {
+      err << "vexa-cli pll: unknown key '" << key << "' (see vexa-cli pll --help)\n";
+      return 2;
+    }
+    if (calcs > 0) {
+      err << "vexa-cli pll: key '" << key << "' after calc; keys come first\n";
+      return 2;
+    }
+    assignments.push_back({row, arg.substr(equals + 1)});
+  }
+
+  for (const Assignment& assignment : assignments)
+    assignment.row->value = assignment.text;
+  int status = 0;
+  for (int i = 0; i < calcs && !messages.refused; ++i) {
+    try {
+      form.Button6Click();
+    } catch (const Error& error) {
+      err << MessageWithFullStop(error.what()) << '\n';
+      status = 1;
+      break;
+    }
+  }
+  if (messages.refused)
+    status = 1;
+  for (const ValueListRow& row : form.ValueListEditor1) {
+    if (row.key != kPllSeparatorKey)
+      out << row.key << '=' << OneLine(row.value) << '\n';
+  }
+  if (!csv.empty() && !WriteCsv(form, csv, err))
+    status = 1;
+  return status;
+}
+
+}  // namespace
+
+std::vector<Command> PllCommands() {
+  return {
+      {"pll", kUsage,
+       "The PLL page: set the loop filter's values, run calc, print every row of the list "
+       "(vexa-cli pll --help lists the keys).",
+       RunPll},
+  };
+}
+
+}  // namespace vexa::cli

@@ -1,0 +1,84 @@
+// The PLL page as a form model: the key=value list of inputs and results, the loop filter's
+// schematic and the chart of the lock transient, with the "Calc" handler, without Qt. The
+// window's page mirrors these into its widgets and forwards the click here.
+//
+// Calc throws ConversionError at the read of a value that is not a number and FloatError
+// (core/errors.h) where the arithmetic faults (a comparison frequency of 0, a filter without
+// capacitance); what it wrote before stays written. Designs it cannot analyse (no crossover,
+// ωn or ζ not positive, a transient too long to sample) are refused through FormMessages and
+// change nothing: the list and the chart keep the previous design. "Zeta should less than 1"
+// comes after "Zeta" is written and keeps only the chart.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/form_messages.h"
+#include "design/chart_model.h"
+#include "design/pll.h"
+
+namespace vexa {
+
+// The row between the inputs and the results; never read or written.
+extern const char* const kPllSeparatorKey;  // ">>>>>>>>>>"
+extern const char* const kPllSchematic;     // Label65's nine-line drawing
+extern const char* const kZetaMessage;      // "Zeta should less than 1"
+// The refusals of a design the page cannot analyse.
+extern const char* const kCrossoverRangeMessage;    // the search left the finite numbers
+extern const char* const kNaturalFrequencyMessage;  // ωn not a positive finite number
+extern const char* const kDampingMessage;           // ζ not greater than 0
+extern const char* const kTransientTooLongMessage;  // ζ·ωn too small to sample the transient
+
+// No crossover within `steps` frequency changes: "The loop gain never crosses N: no crossover
+// found within 1000000 steps. Check Kphi, Kvco and the capacitors."
+std::string CrossoverLimitMessage(std::int64_t steps);
+
+inline constexpr unsigned kTransientResponseColor = kChartRed;
+inline constexpr unsigned kTransientEnvelopeColor = kChartGrey;
+
+// Chart2 as it starts: "time us" along the bottom, "freq MHz" on the left, no title, no
+// legend, a flat view and no series.
+ChartModel StartPllChart();
+
+struct ValueListRow {
+  std::string key;
+  std::string value;
+};
+
+class PllForm {
+ public:
+  explicit PllForm(FormMessages& messages);
+
+  // Every row top to bottom: the thirteen inputs with their start values, the separator, the
+  // eleven results (empty at start).
+  std::vector<ValueListRow> ValueListEditor1;
+  std::string Label65 = kPllSchematic;
+  ChartModel Chart2 = StartPllChart();
+  // The crossover search's step budget (the page keeps kMaxCrossoverSteps).
+  std::int64_t crossover_step_limit = kMaxCrossoverSteps;
+
+  // The row with `key`, or nullptr.
+  ValueListRow* FindRow(const std::string& key);
+  const ValueListRow* FindRow(const std::string& key) const;
+  // The value of the row with `key`; the key must be one of the list's.
+  const std::string& Value(const std::string& key) const;
+  void SetValue(const std::string& key, const std::string& value);
+
+  // "Calc": N, C4, A0..A3, the crossover with its phase margin and Γ, ωn and ζ into the
+  // result rows in that order, then the lock transient into Chart2 with both axes automatic.
+  void Button6Click();
+
+  // The chart's transient as "t_us,response_mhz,upper_mhz,lower_mhz" rows after that header
+  // line; only the header when no transient is drawn.
+  std::string TransientCsv() const;
+
+ private:
+  double ReadInput(const std::string& key, double to_si) const;
+  void Write(const std::string& key, double value);
+  void ShowTransient(const LockTransientCurves& curves);
+
+  FormMessages& messages_;
+};
+
+}  // namespace vexa
