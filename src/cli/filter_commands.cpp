@@ -145,8 +145,6 @@ PageCli FilterPageCli(FilterForm& form, StderrMessages& messages) {
   page.fields.push_back(
       {"pass-band", [&form] { return std::string(form.CheckBox1 ? "on" : "off"); }});
   page.fields.push_back({"n", [&form] { return form.LabeledEdit5; }});
-  for (const TextField& field : kAxisFields)
-    page.fields.push_back({field.key, [&form, member = field.text] { return form.*member; }});
   page.fields.push_back({"title", [&form] {
                            std::string title;
                            for (const std::string& line : form.Chart1.title)
@@ -165,6 +163,9 @@ PageCli FilterPageCli(FilterForm& form, StderrMessages& messages) {
                            const AttenuationCurve* curve = Curve(form);
                            return curve && !curve->empty() ? Point(curve->back()) : std::string();
                          }});
+  // The axis fields come last, after the design's results.
+  for (const TextField& field : kAxisFields)
+    page.fields.push_back({field.key, [&form, member = field.text] { return form.*member; }});
   return page;
 }
 

@@ -44,8 +44,8 @@ TEST(CliFilter, PrintsEveryFieldInThePagesOrder) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(Keys(run.out), (std::vector<std::string>{"family", "fp", "fs", "ap", "as", "preferred",
-                                                     "pass-band", "n", "min-x", "max-x", "min-y",
-                                                     "max-y", "title", "points", "first", "last"}));
+                                                     "pass-band", "n", "title", "points", "first",
+                                                     "last", "min-x", "max-x", "min-y", "max-y"}));
   const auto fields = Fields(run.out);
   EXPECT_EQ(fields.at("family"), "Chebyshev");
   EXPECT_EQ(fields.at("title"), "LPF");
