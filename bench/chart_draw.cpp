@@ -6,8 +6,8 @@
 // One page run is a click on "Calc" followed by a synchronous paint of the chart view into a
 // pixmap (QWidget::grab): the design, the sweep, the chart model, the series and the picture.
 // One baseline run gives a QChartView of the same size, render hints and axis types the same
-// points, already in QList<QPointF> form, in fresh QLineSeries, sets the axis ranges and paints
-// it the same way.
+// points, already in QList<QPointF> form, in fresh QLineSeries drawn with the page's pens
+// (colour, width, dashes), sets the axis ranges and paints it the same way.
 // Runs alternate between page and baseline after three warm-up runs of each; the medians and
 // their ratio are printed.
 #include <QApplication>
@@ -15,6 +15,7 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QPen>
 #include <QPixmap>
 #include <QPushButton>
 #include <QValueAxis>
@@ -68,11 +69,13 @@ class BareChart {
     sheet_.show();
   }
 
-  void Draw(const std::vector<QList<QPointF>>& series_points) {
+  void Draw(const std::vector<QList<QPointF>>& series_points, const std::vector<QPen>& pens) {
     chart_->removeAllSeries();
     double x_low = 1e300, x_high = -1e300, y_low = 1e300, y_high = -1e300;
-    for (const QList<QPointF>& points : series_points) {
+    for (std::size_t i = 0; i < series_points.size(); ++i) {
+      const QList<QPointF>& points = series_points[i];
       auto* series = new QLineSeries;
+      series->setPen(pens[i]);
       series->replace(points);
       chart_->addSeries(series);
       series->attachAxis(x_axis_);
@@ -105,6 +108,13 @@ std::vector<QList<QPointF>> PointsOf(const QChart* chart) {
   return points;
 }
 
+std::vector<QPen> PensOf(const QChart* chart) {
+  std::vector<QPen> pens;
+  for (QAbstractSeries* series : chart->series())
+    pens.push_back(static_cast<QLineSeries*>(series)->pen());
+  return pens;
+}
+
 std::size_t Count(const std::vector<QList<QPointF>>& points) {
   std::size_t count = 0;
   for (const QList<QPointF>& list : points)
@@ -122,20 +132,21 @@ void Compare(const char* name, QWidget& page, QPushButton* calc, QChartView* vie
   };
   page_run();
   const std::vector<QList<QPointF>> points = PointsOf(view->chart());
+  const std::vector<QPen> pens = PensOf(view->chart());
   const bool log_x = qobject_cast<QLogValueAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
   BareChart bare(view->size(), log_x, view->renderHints());
   std::vector<double> page_ms;
   std::vector<double> bare_ms;
   for (int i = 0; i < 3; ++i) {
     page_run();
-    bare.Draw(points);
+    bare.Draw(points, pens);
   }
   for (int i = 0; i < runs; ++i) {
     if (i % 2) {
       page_ms.push_back(Milliseconds(page_run));
-      bare_ms.push_back(Milliseconds([&] { bare.Draw(points); }));
+      bare_ms.push_back(Milliseconds([&] { bare.Draw(points, pens); }));
     } else {
-      bare_ms.push_back(Milliseconds([&] { bare.Draw(points); }));
+      bare_ms.push_back(Milliseconds([&] { bare.Draw(points, pens); }));
       page_ms.push_back(Milliseconds(page_run));
     }
   }

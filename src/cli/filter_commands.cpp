@@ -104,6 +104,9 @@ PageCli FilterPageCli(FilterForm& form, StderrMessages& messages) {
   page.keys.push_back(
       {"pass-band", "on or off: \"show pass band \" (CheckBox1)", ValueKind::kText,
        [&form](const std::string& value) { form.CheckBox1 = Lower(value) == "on"; }});
+  page.keys.push_back({"n", "\"N\" (LabeledEdit5), the order Calc writes; no handler runs",
+                       ValueKind::kText,
+                       [&form](const std::string& text) { form.LabeledEdit5 = text; }});
   for (const TextField& field : kAxisFields)
     text_key(field);
   page.keys.push_back({"csv",

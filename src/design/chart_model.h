@@ -45,6 +45,10 @@ struct ChartModel {
   // Dashed reference lines drawn over the series (the FILTER page's tolerance scheme). They are
   // no data: the automatic axis ranges, the point counts and the CSV leave them out.
   std::vector<ChartSeries> guides;
+  // Counts the times the form replaced what the chart shows (new series, axes automatic
+  // again). The page redraws only when it changed, so a refused Calc leaves the chart, and the
+  // user's zoom, exactly as they were.
+  unsigned revision = 0;
 };
 
 // The points of `series` as CSV rows "x,y" (CsvNumber), one per line.

@@ -102,6 +102,10 @@ void DesignChartView::SetReadoutUnits(QString x_unit, QString y_unit) {
 
 void DesignChartView::ShowModel(const ChartModel& model, QAbstractAxis* bottom,
                                 QAbstractAxis* left) {
+  if (shown_any_ && model.revision == shown_revision_)
+    return;
+  shown_any_ = true;
+  shown_revision_ = model.revision;
   QChart* shown = chart();
   QStringList title;
   if (model.title_visible) {
@@ -124,8 +128,13 @@ void DesignChartView::ShowModel(const ChartModel& model, QAbstractAxis* bottom,
     series->setPen(pen);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(data.points.size()));
-    for (const CurvePoint& point : data.points)
+    for (const CurvePoint& point : data.points) {
+      // Qt Charts draws nothing of a series with one such point on a logarithmic axis.
+      if ((model.bottom.logarithmic && !(point.x > 0)) ||
+          (model.left.logarithmic && !(point.y > 0)))
+        continue;
       points.append(QPointF(point.x, point.y));
+    }
     series->replace(points);
     shown->addSeries(series);
     series->attachAxis(bottom);

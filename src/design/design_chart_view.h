@@ -35,6 +35,8 @@ class DesignChartView : public QChartView {
   // line series attached to `bottom` and `left`, named after ChartSeries::name), and the ranges
   // of the automatic axes fitted to the series' points. The zoom is undone first: a new result
   // is shown whole.
+  // Points a logarithmic axis cannot show (0 or below) are left out of the drawing; the model
+  // keeps them. Nothing happens when the model's revision is the one shown last.
   void ShowModel(const ChartModel& model, QAbstractAxis* bottom, QAbstractAxis* left);
 
   // Undoes every zoom step; the axes keep the ranges the page sets next.
@@ -72,6 +74,8 @@ class DesignChartView : public QChartView {
   QString x_unit_;
   QString y_unit_;
   std::function<std::string()> csv_;
+  bool shown_any_ = false;
+  unsigned shown_revision_ = 0;
   QLabel* readout_;
 };
 

@@ -108,6 +108,7 @@ void FilterForm::Button4Click() {
   }
   Chart1.bottom.automatic = true;
   Chart1.left.automatic = true;
+  ++Chart1.revision;
 }
 
 void FilterForm::ComboBox6Change() {

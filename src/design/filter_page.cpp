@@ -70,7 +70,6 @@ void FilterPage::BuildControls() {
   Button4->setText(QStringLiteral("Calc"));
   Button4->resize(100, 25);
   LabeledEdit5 = MakeLabeledEdit(this, "LabeledEdit5", "N", 8, 310, 100);
-  LabeledEdit5->setReadOnly(true);
 
   LabeledEdit6 = MakeLabeledEdit(this, "LabeledEdit6", "Min X MHz", 120, 330, 100);
   LabeledEdit7 = MakeLabeledEdit(this, "LabeledEdit7", "Max X MHz", 236, 330, 100);
@@ -109,6 +108,7 @@ void FilterPage::BuildChart() {
   BottomAxis->setObjectName(QStringLiteral("BottomAxis"));
   BottomAxis->setBase(10);
   BottomAxis->setLabelFormat(QStringLiteral("%g"));
+  BottomAxis->setMinorTickCount(-1);  // the 2 … 9 lines of each decade
   BottomAxis->setTitleText(QString::fromStdString(form_.Chart1.bottom.title));
   Chart1->addAxis(BottomAxis, Qt::AlignBottom);
   LeftAxis = new QValueAxis(Chart1);
@@ -181,6 +181,7 @@ void FilterPage::ReadInput() {
   form_.RadioButton5 = RadioButton5->isChecked();
   form_.RadioButton6 = RadioButton6->isChecked();
   form_.CheckBox1 = CheckBox1->isChecked();
+  form_.LabeledEdit5 = typed(LabeledEdit5);
   form_.LabeledEdit6 = typed(LabeledEdit6);
   form_.LabeledEdit7 = typed(LabeledEdit7);
   form_.LabeledEdit8 = typed(LabeledEdit8);

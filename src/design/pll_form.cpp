@@ -1,11 +1,13 @@
 #include "design/pll_form.h"
 
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 
 #include "core/checked_math.h"
 #include "core/convert.h"
+#include "core/errors.h"
 #include "core/number_text.h"
 
 namespace vexa {
@@ -124,12 +126,22 @@ void PllForm::Write(const std::string& key, double value) {
 
 void PllForm::Button6Click() {
   // A design the page cannot analyse is refused as a whole: the list goes back to what it
-  // showed before this Calc, so results of two designs never stand side by side.
+  // showed before this Calc, so results of two designs never stand side by side. The same
+  // holds for a floating-point error (no capacitance at all, an overflow); a value that is not
+  // a number ends Calc where it is read, with what was written before it.
   const std::vector<ValueListRow> before = ValueListEditor1;
-  const auto refuse = [this, &before](const std::string& message) {
+  try {
+    Calculate([this, &before](const std::string& message) {
+      ValueListEditor1 = before;
+      messages_.ShowMessage(message);
+    });
+  } catch (const FloatError&) {
     ValueListEditor1 = before;
-    messages_.ShowMessage(message);
-  };
+    throw;
+  }
+}
+
+void PllForm::Calculate(const std::function<void(const std::string&)>& refuse) {
   LoopFilterDesign d;
   d.kphi = ReadInput("Kphi mA", kMilli);
   d.kvco = ReadInput("Kvco MHz/V", kMega);
@@ -190,6 +202,7 @@ void PllForm::Button6Click() {
   ShowTransient(curves);
   Chart2.bottom.automatic = true;
   Chart2.left.automatic = true;
+  ++Chart2.revision;
 }
 
 void PllForm::ShowTransient(const LockTransientCurves& curves) {

@@ -2,15 +2,17 @@
 // schematic and the chart of the lock transient, with the "Calc" handler, without Qt. The
 // window's page mirrors these into its widgets and forwards the click here.
 //
-// Calc throws ConversionError at the read of a value that is not a number and FloatError
-// (core/errors.h) where the arithmetic faults (a comparison frequency of 0, a filter without
-// capacitance); what it wrote before stays written. Designs it cannot analyse (no crossover,
-// ωn or ζ not positive, a transient too long to sample) are refused through FormMessages and
-// change nothing: the list and the chart keep the previous design. "Zeta should less than 1"
+// Calc throws ConversionError at the read of a value that is not a number, and what it wrote
+// before stays written. It throws FloatError (core/errors.h) where the arithmetic faults (a
+// comparison frequency of 0, a filter without capacitance) and then leaves the list as it
+// was. Designs it cannot analyse (no crossover, ωn or ζ not positive, a transient too long to
+// sample) are refused through FormMessages and change nothing: the list and the chart keep the
+// previous design. "Zeta should less than 1"
 // comes after "Zeta" is written and keeps only the chart.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,8 @@ class PllForm {
   std::string TransientCsv() const;
 
  private:
+  // Calc's steps; `refuse` restores the list and shows the message.
+  void Calculate(const std::function<void(const std::string&)>& refuse);
   double ReadInput(const std::string& key, double to_si) const;
   void Write(const std::string& key, double value);
   void ShowTransient(const LockTransientCurves& curves);

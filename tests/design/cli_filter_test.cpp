@@ -50,6 +50,9 @@ TEST(CliFilter, PrintsEveryFieldInThePagesOrder) {
   EXPECT_EQ(fields.at("family"), "Chebyshev");
   EXPECT_EQ(fields.at("title"), "LPF");
   EXPECT_EQ(fields.at("points"), "0");
+  // The order field can be typed into like any other; Calc overwrites it.
+  EXPECT_EQ(Fields(RunCli("--n 9").out).at("n"), "9");
+  EXPECT_EQ(Fields(RunCli("--n 9 calc").out).at("n"), "5");
 }
 
 // The worked designs; --family resets the inputs at its place, so a later --fs still counts.

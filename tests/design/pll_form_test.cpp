@@ -220,17 +220,25 @@ TEST_F(PllFormTest, DivisionsByZero) {
   EXPECT_EQ(Calc(), kDivisionByZero);
   EXPECT_EQ(form.Value("N"), "");
 
+  // No capacitance at all: the error leaves the previous design's results standing.
   PllForm no_capacitance(messages);
+  no_capacitance.Button6Click();
+  const std::string fc = no_capacitance.Value("Fc kHz");
+  ASSERT_NE(fc, "");
   for (const char* key : {"C1 nF", "C2 nF", "C3 nF", "C4* nF", "VCOcap nF"})
     no_capacitance.SetValue(key, "0");
+  const std::vector<ValueListRow> expected = no_capacitance.ValueListEditor1;
   try {
     no_capacitance.Button6Click();
     ADD_FAILURE() << "no FloatError";
   } catch (const FloatError& error) {
     EXPECT_STREQ(error.what(), kDivisionByZero);
   }
-  EXPECT_EQ(no_capacitance.Value("A0 nF"), "0");
-  EXPECT_EQ(no_capacitance.Value("Fc kHz"), "");
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(no_capacitance.ValueListEditor1[i].value, expected[i].value) << expected[i].key;
+  }
+  EXPECT_EQ(no_capacitance.Value("A0 nF"), "106.034");
+  EXPECT_EQ(no_capacitance.Value("Fc kHz"), fc);
   EXPECT_THAT(messages.shown, IsEmpty());
 }
 
