@@ -7,6 +7,9 @@
 
 namespace vexa {
 
+// The key code of Enter, as the forms' key handlers (LabeledEdit6KeyDown, ...) receive it.
+inline constexpr int kEnterKey = 13;
+
 class FormMessages {
  public:
   virtual ~FormMessages() = default;

@@ -16,7 +16,6 @@
 
 namespace vexa {
 
-inline constexpr int kEnterKey = 13;
 inline constexpr unsigned kFilterCurveColor = kChartRed;
 
 // Chart1 as it starts: title "LPF", a logarithmic "freq MHz" axis, an "Alpha dB" axis, no

@@ -17,16 +17,6 @@ namespace {
 
 constexpr int kEditHeight = 21;
 
-LabeledEdit* MakeLabeledEdit(QWidget* page, const char* name, const std::string& caption, int left,
-                             int top, int width) {
-  auto* edit = new LabeledEdit(QString::fromStdString(caption), page);
-  edit->setObjectName(QLatin1String(name));
-  edit->EditLabel()->setObjectName(QLatin1String(name) + QStringLiteral("Label"));
-  edit->setGeometry(left, top, width, kEditHeight);
-  edit->PlaceLabel();
-  return edit;
-}
-
 void ShowCaption(LabeledEdit* edit, const std::string& caption) {
   ShowLabelText(edit->EditLabel(), caption);
 }
@@ -51,10 +41,14 @@ void FilterPage::BuildControls() {
     ComboBox6->addItem(QString::fromStdString(item));
   ComboBox6->resize(100, kEditHeight);
 
-  LabeledEdit1 = MakeLabeledEdit(this, "LabeledEdit1", form_.LabeledEdit1Caption, 8, 50, 100);
-  LabeledEdit2 = MakeLabeledEdit(this, "LabeledEdit2", form_.LabeledEdit2Caption, 8, 90, 100);
-  LabeledEdit3 = MakeLabeledEdit(this, "LabeledEdit3", form_.LabeledEdit3Caption, 8, 130, 100);
-  LabeledEdit4 = MakeLabeledEdit(this, "LabeledEdit4", form_.LabeledEdit4Caption, 8, 170, 100);
+  LabeledEdit1 = MakeLabeledEdit(this, "LabeledEdit1",
+                                 QString::fromStdString(form_.LabeledEdit1Caption), 8, 50, 100);
+  LabeledEdit2 = MakeLabeledEdit(this, "LabeledEdit2",
+                                 QString::fromStdString(form_.LabeledEdit2Caption), 8, 90, 100);
+  LabeledEdit3 = MakeLabeledEdit(this, "LabeledEdit3",
+                                 QString::fromStdString(form_.LabeledEdit3Caption), 8, 130, 100);
+  LabeledEdit4 = MakeLabeledEdit(this, "LabeledEdit4",
+                                 QString::fromStdString(form_.LabeledEdit4Caption), 8, 170, 100);
 
   RadioButton5 = MakeFormWidget<QRadioButton>(this, "RadioButton5", 8, 198);
   RadioButton5->setText(QStringLiteral("ap preferred"));
@@ -69,12 +63,12 @@ void FilterPage::BuildControls() {
   Button4 = MakeFormWidget<QPushButton>(this, "Button4", 8, 262);
   Button4->setText(QStringLiteral("Calc"));
   Button4->resize(100, 25);
-  LabeledEdit5 = MakeLabeledEdit(this, "LabeledEdit5", "N", 8, 310, 100);
+  LabeledEdit5 = MakeLabeledEdit(this, "LabeledEdit5", QStringLiteral("N"), 8, 310, 100);
 
-  LabeledEdit6 = MakeLabeledEdit(this, "LabeledEdit6", "Min X MHz", 120, 330, 100);
-  LabeledEdit7 = MakeLabeledEdit(this, "LabeledEdit7", "Max X MHz", 236, 330, 100);
-  LabeledEdit8 = MakeLabeledEdit(this, "LabeledEdit8", "Min Y dB", 352, 330, 100);
-  LabeledEdit9 = MakeLabeledEdit(this, "LabeledEdit9", "Max Y dB", 468, 330, 100);
+  LabeledEdit6 = MakeLabeledEdit(this, "LabeledEdit6", QStringLiteral("Min X MHz"), 120, 330, 100);
+  LabeledEdit7 = MakeLabeledEdit(this, "LabeledEdit7", QStringLiteral("Max X MHz"), 236, 330, 100);
+  LabeledEdit8 = MakeLabeledEdit(this, "LabeledEdit8", QStringLiteral("Min Y dB"), 352, 330, 100);
+  LabeledEdit9 = MakeLabeledEdit(this, "LabeledEdit9", QStringLiteral("Max Y dB"), 468, 330, 100);
 
   const auto tip = [](QWidget* widget, const char* text) {
     widget->setToolTip(QString::fromUtf8(text));

@@ -1,8 +1,6 @@
 #include "design/pll_page.h"
 
 #include <QChart>
-#include <QFont>
-#include <QFontDatabase>
 #include <QValueAxis>
 #include <string>
 #include <vector>
@@ -53,9 +51,7 @@ void PllPage::BuildControls() {
   Button6->setText(QStringLiteral("Calc"));
 
   Label65 = MakeFormWidget<QLabel>(this, "Label65", kRightLeft, 4);
-  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  fixed.setPixelSize(10);
-  Label65->setFont(fixed);
+  Label65->setFont(SchematicFont(10));
   Label65->setTextFormat(Qt::PlainText);
   ShowLabelText(Label65, form_.Label65);
 }

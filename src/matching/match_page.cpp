@@ -49,11 +49,7 @@ QRadioButton* MakeRadio(QWidget* parent, const char* name, int left, int top, co
 // The schematics are drawn with characters and need a fixed-pitch font.
 QLabel* MakeSchematic(QWidget* parent, const char* name, int left, int top) {
   auto* label = MakeFormWidget<QLabel>(parent, name, left, top);
-  QFont font(QStringLiteral("Courier New"));
-  font.setStyleHint(QFont::TypeWriter);
-  font.setFixedPitch(true);
-  font.setPixelSize(13);
-  label->setFont(font);
+  label->setFont(SchematicFont(13));
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
 }
