@@ -17,6 +17,7 @@
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
 #include "matching/match_page.h"
+#include "matching/smith_page.h"
 #include "ui/dialogs.h"
 #include "ui/guard.h"
 #include "ui/page.h"
@@ -66,8 +67,8 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
       {"TabSheet6", "RX", blank("TabSheet6"), 0},
       {"TabSheet8", "MATCH", [](TForm1& f) { return Keep(f.TabSheet8, new MatchPage); }, 3},
       {"TabSheet9", "FILTER", [](TForm1& f) { return Keep(f.TabSheet9, new FilterPage); }, 0},
-      {"TabSheet10", "SMITH", blank("TabSheet10"), 0},
-      {"TabSheet12", "PLL", [](TForm1& f) { return Keep(f.TabSheet12, new PllPage); }, 0},
+      {"TabSheet10", "SMITH", [](TForm1& f) { return Keep(f.TabSheet10, new SmithPage); }, 4},
+      {"TabSheet12", "PLL", [](TForm1& f) { return Keep(f.TabSheet12, new PllPage); }, 3},
       {"TabSheet13", "8960", [](TForm1& f) { return Keep(f.TabSheet13, new TestSetPage); }, 0},
       {"TabSheet14", "66319", [](TForm1& f) { return Keep(f.TabSheet14, new DcSourcePage); }, 0},
       {"TabSheet11", "ABOUT",
@@ -146,7 +147,6 @@ void TForm1::BuildRemainingPages() {
   TabSheet7 = pages_[4];
   TabSheet2 = pages_[5];
   TabSheet6 = pages_[6];
-  TabSheet10 = pages_[9];
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};
   for (int view = 1; view < 5; ++view)
     PageControl1->setTabVisible(view, false);

@@ -18,6 +18,7 @@ class ArfcnPage;
 class DcSourcePage;
 class FilterPage;
 class PllPage;
+class SmithPage;
 class MatchPage;
 class Page;
 class SkinData;
@@ -59,7 +60,7 @@ class TForm1 : public QWidget {
   Page* TabSheet6 = nullptr;
   MatchPage* TabSheet8 = nullptr;
   FilterPage* TabSheet9 = nullptr;
-  Page* TabSheet10 = nullptr;
+  SmithPage* TabSheet10 = nullptr;
   PllPage* TabSheet12 = nullptr;
   TestSetPage* TabSheet13 = nullptr;
   DcSourcePage* TabSheet14 = nullptr;

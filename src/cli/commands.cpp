@@ -9,6 +9,8 @@ const std::vector<Command>& Commands() {
       all.push_back(std::move(command));
     for (auto& command : MatchCommands())
       all.push_back(std::move(command));
+    for (auto& command : SmithCommands())
+      all.push_back(std::move(command));
     for (auto& command : FilterCommands())
       all.push_back(std::move(command));
     for (auto& command : PllCommands())

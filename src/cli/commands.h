@@ -22,6 +22,7 @@ const std::vector<Command>& Commands();
 // One file per area registers its subcommands here.
 std::vector<Command> GsmCommands();
 std::vector<Command> MatchCommands();
+std::vector<Command> SmithCommands();
 std::vector<Command> FilterCommands();
 std::vector<Command> PllCommands();
 std::vector<Command> InstrumentCommands();

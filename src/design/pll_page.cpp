@@ -1,6 +1,7 @@
 #include "design/pll_page.h"
 
 #include <QChart>
+#include <QFontMetrics>
 #include <QValueAxis>
 #include <string>
 #include <vector>
@@ -53,6 +54,9 @@ void PllPage::BuildControls() {
   Label65 = MakeFormWidget<QLabel>(this, "Label65", kRightLeft, 4);
   Label65->setFont(SchematicFont(10));
   Label65->setTextFormat(Qt::PlainText);
+}
+
+void PllPage::FormCreate() {
   ShowLabelText(Label65, form_.Label65);
 }
 
@@ -82,7 +86,10 @@ void PllPage::Relayout(int sheet_width, int sheet_height) {
   const int list_height = sheet_height - kListTop - kButtonHeight - 12;
   ValueListEditor1->setGeometry(kListLeft, kListTop, kListWidth, list_height);
   Button6->setGeometry(kListLeft, kListTop + list_height + 4, kListWidth, kButtonHeight);
-  const int chart_top = Label65->geometry().bottom() + 4;
+  // Under the schematic's nine lines, shown or not yet.
+  const QSize schematic =
+      QFontMetrics(Label65->font()).size(0, QString::fromStdString(form_.Label65));
+  const int chart_top = Label65->y() + schematic.height() + 6;
   Chart2View->setGeometry(kRightLeft - 4, chart_top, sheet_width - kRightLeft,
                           sheet_height - chart_top - 4);
 }

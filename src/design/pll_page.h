@@ -25,6 +25,10 @@ class PllPage : public Page, private FormMessages {
  public:
   explicit PllPage(QWidget* parent = nullptr);
 
+  // Shows the loop filter's schematic (the window's creation writes it with the other
+  // schematic captions).
+  void FormCreate() override;
+
   const PllForm& Form() const { return form_; }
 
   ValueListEditor* ValueListEditor1;  // inputs, separator, results
