@@ -75,9 +75,15 @@ void SmithForm::SyncAngleFromMarker() {
   const double dy = kChart.cy() - (static_cast<double>(MarkerTop) + 2);
   state.dx = dx;
   state.dy = dy;
-  // The chart centre has no angle: the scroll bar stays where it is.
-  if (dx == 0.0 && dy == 0.0)
+  // The chart centre has no angle: the scroll bar stays where it is, and the marked point is
+  // the centre itself, 50 + j0 with no reflection, which both labels show.
+  if (dx == 0.0 && dy == 0.0) {
+    state.gamma = {0.0, 0.0};
+    state.impedance = GammaToImpedance(state.gamma);
+    Label55 = ImpedanceText(state.impedance);
+    Label64 = ReflectionText(state.gamma);
     return;
+  }
   const double cosine = Divide(dx, Sqrt(Checked(dx * dx + dy * dy)));
   const double a = ArcCos(cosine) * 0.5 * (1.0 / std::numbers::pi) * 3600;
   const int position = dy >= 0.0 ? TruncateToInt(a) : TruncateToInt(3600 - a);

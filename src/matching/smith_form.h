@@ -6,10 +6,12 @@
 // handler would take over; what they wrote before that stays written.
 //
 // Cases the handlers settle on their own:
-// - The marker centre exactly on the chart centre (dx = dy = 0: Enter with 50 and 0, a press on
-//   the centre pixel) has no angle. The marker sync then stores the offset (0, 0) and leaves the
-//   scroll position as it is (no error, no rotation), and the handler goes on: the equivalent
-//   circuits are written, Enter runs its second pass and Label64 shows "Γ=0  ".
+// - The marker centre exactly on the chart centre (dx = dy = 0: Enter with 50 and 0, a press or
+//   a drag onto the centre pixel) has no angle. The marker sync then stores the offset (0, 0),
+//   leaves the scroll position as it is (no error, no rotation) and marks the centre itself:
+//   the impedance 50 + j0 and Γ = 0, which Label55 ("Red=50\nj(0)") and Label64 ("Γ=0  ")
+//   show. The handler goes on: the equivalent circuits are written and Enter runs its second
+//   pass.
 // - Enter with −50 + j0 ends with the floating-point error of the reflection division before
 //   the marker moves; nothing changes.
 // - A pixel at Γ = 1 (the right end of the real axis, x = 352 on this image, outside its pixels)
