@@ -14,6 +14,7 @@
 #include "design/filter_page.h"
 #include "design/pll_page.h"
 #include "gsm/arfcn_page.h"
+#include "gsm/pvt_page.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
 #include "matching/match_page.h"
@@ -60,7 +61,7 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
   static const std::vector<PageEntry> table = {
       {"TabSheet1", "GSM", [](TForm1& f) { return Keep(f.TabSheet1, new ArfcnPage); }, 1},
       {"TabSheet3", "GSM", blank("TabSheet3"), 0},
-      {"TabSheet4", "GSM", blank("TabSheet4"), 0},
+      {"TabSheet4", "GSM", [](TForm1& f) { return Keep(f.TabSheet4, new PvtPage); }, 0},
       {"TabSheet5", "GSM", blank("TabSheet5"), 0},
       {"TabSheet7", "GSM", blank("TabSheet7"), 0},
       {"TabSheet2", "TRANS", blank("TabSheet2"), 0},
@@ -142,7 +143,6 @@ void TForm1::BuildRemainingPages() {
     delete stand_in;
   }
   TabSheet3 = pages_[1];
-  TabSheet4 = pages_[2];
   TabSheet5 = pages_[3];
   TabSheet7 = pages_[4];
   TabSheet2 = pages_[5];

@@ -18,6 +18,7 @@ class ArfcnPage;
 class DcSourcePage;
 class FilterPage;
 class PllPage;
+class PvtPage;
 class SmithPage;
 class MatchPage;
 class Page;
@@ -53,7 +54,7 @@ class TForm1 : public QWidget {
   // The sheets, in tab order. The five GSM views share the one "GSM" tab.
   ArfcnPage* TabSheet1 = nullptr;
   Page* TabSheet3 = nullptr;
-  Page* TabSheet4 = nullptr;
+  PvtPage* TabSheet4 = nullptr;
   Page* TabSheet5 = nullptr;
   Page* TabSheet7 = nullptr;
   Page* TabSheet2 = nullptr;
