@@ -258,7 +258,9 @@ TEST_F(SessionTest, TheTestSetsHandleBeforeItsFirstOpenNeverReachesTheDriver) {
 }
 
 TEST_F(SessionTest, OpenOnAnotherThreadLeavesASlowQueryItsDescriptorUntilItEnds) {
-  vexa_sim_set_latency_ms(150);  // for each clear, write and read
+  // For each clear, write and read: long enough that the open here, a clear of its own, ends
+  // well inside the console's write and read even on a loaded machine under ThreadSanitizer.
+  vexa_sim_set_latency_ms(500);
   std::atomic<bool> succeeded{false};
   std::thread console([&succeeded] { succeeded = SendTestSetConsoleCommand("*IDN?"); });
   // Once the console has its descriptor (it is then clearing the device, and its write and
