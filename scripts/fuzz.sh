@@ -6,13 +6,13 @@
 #
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]      (targets: fuzz_convert fuzz_harmonics
 #                                                    fuzz_console fuzz_plan_file
-#                                                    fuzz_gsm_answers fuzz_touchstone;
-#                                                    default all)
+#                                                    fuzz_gsm_answers fuzz_touchstone
+#                                                    fuzz_lineup_csv; default all)
 # Re-run one finding: build-fuzz/tests/fuzz/<target> build-fuzz/fuzz-artifacts/<target>/crash-...
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 all_targets=(fuzz_convert fuzz_harmonics fuzz_console fuzz_plan_file fuzz_gsm_answers
-  fuzz_touchstone)
+  fuzz_touchstone fuzz_lineup_csv)
 
 seconds=60
 if [ $# -gt 0 ] && [[ $1 =~ ^[0-9]+$ ]]; then

@@ -13,6 +13,7 @@
 #include "app/clock.h"
 #include "design/filter_page.h"
 #include "design/pll_page.h"
+#include "design/rx_page.h"
 #include "gsm/arfcn_page.h"
 #include "gsm/pvt_page.h"
 #include "instrument/dcsource_page.h"
@@ -65,7 +66,7 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
       {"TabSheet5", "GSM", blank("TabSheet5"), 0},
       {"TabSheet7", "GSM", blank("TabSheet7"), 0},
       {"TabSheet2", "TRANS", blank("TabSheet2"), 0},
-      {"TabSheet6", "RX", blank("TabSheet6"), 0},
+      {"TabSheet6", "RX", [](TForm1& f) { return Keep(f.TabSheet6, new RxPage); }, 5},
       {"TabSheet8", "MATCH", [](TForm1& f) { return Keep(f.TabSheet8, new MatchPage); }, 3},
       {"TabSheet9", "FILTER", [](TForm1& f) { return Keep(f.TabSheet9, new FilterPage); }, 0},
       {"TabSheet10", "SMITH", [](TForm1& f) { return Keep(f.TabSheet10, new SmithPage); }, 4},
@@ -146,7 +147,6 @@ void TForm1::BuildRemainingPages() {
   TabSheet5 = pages_[3];
   TabSheet7 = pages_[4];
   TabSheet2 = pages_[5];
-  TabSheet6 = pages_[6];
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};
   for (int view = 1; view < 5; ++view)
     PageControl1->setTabVisible(view, false);

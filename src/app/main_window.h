@@ -19,6 +19,7 @@ class DcSourcePage;
 class FilterPage;
 class PllPage;
 class PvtPage;
+class RxPage;
 class SmithPage;
 class MatchPage;
 class Page;
@@ -58,7 +59,7 @@ class TForm1 : public QWidget {
   Page* TabSheet5 = nullptr;
   Page* TabSheet7 = nullptr;
   Page* TabSheet2 = nullptr;
-  Page* TabSheet6 = nullptr;
+  RxPage* TabSheet6 = nullptr;
   MatchPage* TabSheet8 = nullptr;
   FilterPage* TabSheet9 = nullptr;
   SmithPage* TabSheet10 = nullptr;

@@ -15,6 +15,8 @@ const std::vector<Command>& Commands() {
       all.push_back(std::move(command));
     for (auto& command : PllCommands())
       all.push_back(std::move(command));
+    for (auto& command : RxCommands())
+      all.push_back(std::move(command));
     for (auto& command : InstrumentCommands())
       all.push_back(std::move(command));
     for (auto& command : ConfigureCommands())

@@ -25,6 +25,7 @@ std::vector<Command> MatchCommands();
 std::vector<Command> SmithCommands();
 std::vector<Command> FilterCommands();
 std::vector<Command> PllCommands();
+std::vector<Command> RxCommands();
 std::vector<Command> InstrumentCommands();
 std::vector<Command> PlanCommands();
 std::vector<Command> ConfigureCommands();

@@ -19,6 +19,7 @@
 #include "core/form_messages.h"
 #include "design/chart_model.h"
 #include "design/pll.h"
+#include "design/value_list.h"
 
 namespace vexa {
 
@@ -42,11 +43,6 @@ inline constexpr unsigned kTransientEnvelopeColor = kChartGrey;
 // Chart2 as it starts: "time us" along the bottom, "freq MHz" on the left, no title, no
 // legend, a flat view and no series.
 ChartModel StartPllChart();
-
-struct ValueListRow {
-  std::string key;
-  std::string value;
-};
 
 class PllForm {
  public:

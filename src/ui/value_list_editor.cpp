@@ -1,13 +1,12 @@
 #include "ui/value_list_editor.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QTableWidgetItem>
 #include <algorithm>
 
 namespace vexa {
 
-ValueListEditor::ValueListEditor(QWidget* parent) : QTableWidget(parent) {
+ValueListEditor::ValueListEditor(QWidget* parent) : EditableTable(parent) {
   setColumnCount(2);
   setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value")});
   verticalHeader()->hide();
@@ -18,6 +17,10 @@ ValueListEditor::ValueListEditor(QWidget* parent) : QTableWidget(parent) {
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
   setWordWrap(false);
+}
+
+void ValueListEditor::SetTitles(const QString& key_title, const QString& value_title) {
+  setHorizontalHeaderLabels({key_title, value_title});
 }
 
 void ValueListEditor::SetKeys(const std::vector<std::string>& keys,
@@ -60,14 +63,6 @@ int ValueListEditor::FindRow(const std::string& key) const {
       return row;
   }
   return -1;
-}
-
-void ValueListEditor::CommitEdit() {
-  QWidget* editor = QApplication::focusWidget();
-  if (state() != QAbstractItemView::EditingState || !editor || !viewport()->isAncestorOf(editor))
-    return;
-  commitData(editor);
-  closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 }  // namespace vexa

@@ -2,17 +2,20 @@
 // values are typed in place. The design pages use it for their parameters and results.
 #pragma once
 
-#include <QTableWidget>
 #include <string>
 #include <vector>
+#include "ui/editable_table.h"
 
 namespace vexa {
 
-class ValueListEditor : public QTableWidget {
+class ValueListEditor : public EditableTable {
   Q_OBJECT
 
  public:
   explicit ValueListEditor(QWidget* parent = nullptr);
+
+  // The captions over the two columns ("Key" and "Value" unless set).
+  void SetTitles(const QString& key_title, const QString& value_title);
 
   // Replaces the rows by these keys, each with an empty value. Rows whose key is in `fixed`
   // cannot be edited (a separator row).
@@ -24,9 +27,6 @@ class ValueListEditor : public QTableWidget {
   void SetValue(int row, const std::string& value);
   // The row with `key`, or -1.
   int FindRow(const std::string& key) const;
-  // Ends an edit in progress, so its text is the row's value (a click on "Calc" while a cell is
-  // still being typed in).
-  void CommitEdit();
 };
 
 }  // namespace vexa

@@ -1,4 +1,5 @@
-// Reading what a program under test wrote: a whole file, and a text split into its lines.
+// Reading what a program under test wrote (a whole file, a text split into its lines), and
+// writing a file for it to read.
 #pragma once
 
 #include <filesystem>
@@ -15,6 +16,12 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Writes `bytes` as the whole file.
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
 }
 
 // The lines of `text` without their line feeds.
