@@ -11,11 +11,13 @@
 
 #include "app/about_page.h"
 #include "app/clock.h"
+#include "conversions/trans_page.h"
 #include "design/filter_page.h"
 #include "design/pll_page.h"
 #include "design/rx_page.h"
 #include "gsm/arfcn_page.h"
 #include "gsm/pvt_page.h"
+#include "gsm/reference_pages.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/testset_page.h"
 #include "matching/match_page.h"
@@ -58,14 +60,13 @@ struct TForm1::PageEntry {
 };
 
 const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
-  auto blank = [](const char* sheet) { return [sheet](TForm1&) { return new Page(sheet); }; };
   static const std::vector<PageEntry> table = {
       {"TabSheet1", "GSM", [](TForm1& f) { return Keep(f.TabSheet1, new ArfcnPage); }, 1},
-      {"TabSheet3", "GSM", blank("TabSheet3"), 0},
+      {"TabSheet3", "GSM", [](TForm1& f) { return Keep(f.TabSheet3, new PclPage); }, 0},
       {"TabSheet4", "GSM", [](TForm1& f) { return Keep(f.TabSheet4, new PvtPage); }, 0},
-      {"TabSheet5", "GSM", blank("TabSheet5"), 0},
-      {"TabSheet7", "GSM", blank("TabSheet7"), 0},
-      {"TabSheet2", "TRANS", blank("TabSheet2"), 0},
+      {"TabSheet5", "GSM", [](TForm1& f) { return Keep(f.TabSheet5, new OrfsPage); }, 0},
+      {"TabSheet7", "GSM", [](TForm1& f) { return Keep(f.TabSheet7, new SpurPage); }, 0},
+      {"TabSheet2", "TRANS", [](TForm1& f) { return Keep(f.TabSheet2, new TransPage); }, 3},
       {"TabSheet6", "RX", [](TForm1& f) { return Keep(f.TabSheet6, new RxPage); }, 5},
       {"TabSheet8", "MATCH", [](TForm1& f) { return Keep(f.TabSheet8, new MatchPage); }, 3},
       {"TabSheet9", "FILTER", [](TForm1& f) { return Keep(f.TabSheet9, new FilterPage); }, 0},
@@ -143,10 +144,6 @@ void TForm1::BuildRemainingPages() {
     PageControl1->removeTab(index + 1);
     delete stand_in;
   }
-  TabSheet3 = pages_[1];
-  TabSheet5 = pages_[3];
-  TabSheet7 = pages_[4];
-  TabSheet2 = pages_[5];
   gsm_views_ = {TabSheet1, TabSheet3, TabSheet4, TabSheet5, TabSheet7};
   for (int view = 1; view < 5; ++view)
     PageControl1->setTabVisible(view, false);

@@ -19,8 +19,12 @@ class DcSourcePage;
 class FilterPage;
 class PllPage;
 class PvtPage;
+class PclPage;
+class OrfsPage;
+class SpurPage;
 class RxPage;
 class SmithPage;
+class TransPage;
 class MatchPage;
 class Page;
 class SkinData;
@@ -54,11 +58,11 @@ class TForm1 : public QWidget {
   QTabWidget* PageControl1;
   // The sheets, in tab order. The five GSM views share the one "GSM" tab.
   ArfcnPage* TabSheet1 = nullptr;
-  Page* TabSheet3 = nullptr;
+  PclPage* TabSheet3 = nullptr;
   PvtPage* TabSheet4 = nullptr;
-  Page* TabSheet5 = nullptr;
-  Page* TabSheet7 = nullptr;
-  Page* TabSheet2 = nullptr;
+  OrfsPage* TabSheet5 = nullptr;
+  SpurPage* TabSheet7 = nullptr;
+  TransPage* TabSheet2 = nullptr;
   RxPage* TabSheet6 = nullptr;
   MatchPage* TabSheet8 = nullptr;
   FilterPage* TabSheet9 = nullptr;

@@ -7,6 +7,10 @@ const std::vector<Command>& Commands() {
     std::vector<Command> all;
     for (auto& command : GsmCommands())
       all.push_back(std::move(command));
+    for (auto& command : ReferenceCommands())
+      all.push_back(std::move(command));
+    for (auto& command : TransCommands())
+      all.push_back(std::move(command));
     for (auto& command : MatchCommands())
       all.push_back(std::move(command));
     for (auto& command : SmithCommands())

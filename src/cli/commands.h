@@ -21,6 +21,8 @@ const std::vector<Command>& Commands();
 
 // One file per area registers its subcommands here.
 std::vector<Command> GsmCommands();
+std::vector<Command> ReferenceCommands();
+std::vector<Command> TransCommands();
 std::vector<Command> MatchCommands();
 std::vector<Command> SmithCommands();
 std::vector<Command> FilterCommands();

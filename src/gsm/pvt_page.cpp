@@ -1,5 +1,6 @@
 #include "gsm/pvt_page.h"
 
+#include "gsm/reference_texts.h"
 #include "ui/form_widgets.h"
 
 namespace vexa {
@@ -29,16 +30,10 @@ PvtPage::PvtPage(QWidget* parent) : Page("TabSheet4", parent) {
   Image2->setGeometry(0, 0, 500, 293);
   Image2->hide();
 
-  Label16 = MakeNote(this, "Label16", 0, 296, 0,
-                     "(*)      GSM MAX(-59dBc,-54dBm)*;  DCS/PCS MAX(-48dBc,-48dBm)");
-  Label17 = MakeNote(this, "Label17", 0, 312, 352,
-                     "(**)     GSM -4dBc@PCL16, -2dBc@PCL17, -1dBc@PCL18/19;                "
-                     "            DCS/PCS -4dBc@PCL11, -2dBc@PCL12, -1dBc@PCL13/14/15");
-  Label18 = MakeNote(this, "Label18", 0, 340, 0,
-                     "(***)    GSM MAX(-30dBc,-17dBm);  DCS/PCS MAX(-30dBc,-20dBm)");
-  Label40 = MakeNote(this, "Label40", 360, 296, 232,
-                     "*except for the time slot preceding the active slot,  which "
-                     "MAX(-59dBc,-36dBm)");
+  Label16 = MakeNote(this, "Label16", 0, 296, 0, kPvtNotes[0]);
+  Label17 = MakeNote(this, "Label17", 0, 312, 352, kPvtNotes[1]);
+  Label18 = MakeNote(this, "Label18", 0, 340, 0, kPvtNotes[2]);
+  Label40 = MakeNote(this, "Label40", 360, 296, 232, kPvtNotes[3]);
 
   Label41 = MakeFormWidget<ClickableLabel>(this, "Label41", 502, 8);
   Label41->setText(QLatin1String(kTo8pskCaption));

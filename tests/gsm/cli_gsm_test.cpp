@@ -208,8 +208,8 @@ TEST(CliUsage, HelpVersionAndWhatIsMissing) {
   EXPECT_EQ(nothing.exit_code, 2);
   EXPECT_EQ(nothing.out, "");
   EXPECT_EQ(nothing.err,
-            "vexa-cli: missing COMMAND (one of gsm channel harmonics match smith filter pll rx "
-            "console configure gsm-test current-test plan); "
+            "vexa-cli: missing COMMAND (one of gsm channel harmonics reference trans match "
+            "smith filter pll rx console configure gsm-test current-test plan); "
             "see vexa-cli --help\n");
   EXPECT_EQ(RunCli("channel lte 5").exit_code, 2);
   EXPECT_EQ(RunCli("channel egsm").exit_code, 2);
