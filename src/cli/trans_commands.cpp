@@ -22,17 +22,19 @@ class StderrMessages : public FormMessages {
       }
     }
     err_ << '\n';
-    ++count_;
+    // "error RXLEV" is shown on the way: the routine goes on and moves the scroll bar.
+    if (text != kRxlevOutOfRange)
+      ++refusals_;
   }
-  int count() const { return count_; }
+  int refusals() const { return refusals_; }
 
  private:
   std::ostream& err_;
-  int count_ = 0;
+  int refusals_ = 0;
 };
 
-// Every message of this page refuses the input ("input must be negative", "error RXLEV", ...):
-// the later actions must not run and the exit status is 1.
+// A message that ends its handler ("input must be negative", "mW must be greater than 0",
+// ...) refuses the input: the later actions must not run and the exit status is 1.
 struct RefusalState {
   bool refused = false;
 };
@@ -96,9 +98,9 @@ PageCli TransPageCli(TransForm& form, const StderrMessages& messages, RefusalSta
     return [&messages, &state, handler](const std::string& value) {
       if (state.refused)
         return;
-      const int shown = messages.count();
+      const int refusals = messages.refusals();
       handler(value);
-      state.refused = messages.count() != shown;
+      state.refused = messages.refusals() != refusals;
     };
   };
   const auto enter = [&form, &action](void (TransForm::*handler)(int)) {
@@ -116,7 +118,7 @@ PageCli TransPageCli(TransForm& form, const StderrMessages& messages, RefusalSta
       {"mm", "Enter in mm: the mil", ValueKind::kNone, enter(&TransForm::Edit8KeyDown)},
       {"rxlev",
        "Enter in RXLEV: the range and the scroll bar (outside 0 to 63: \"error RXLEV\", "
-       "refused)",
+       "then the bar settles at the nearest end)",
        ValueKind::kNone, enter(&TransForm::Edit10KeyDown)},
       {"rxlev-scroll", "the RXLEV scroll bar moved to N (kept within 0 to 63)", ValueKind::kInteger,
        action([&form](const std::string& value) { form.SetScrollBar4(TextToInt(value)); })},

@@ -263,6 +263,9 @@ void TransPage::ReadInput() {
   form_.Edit26 = typed(Edit26);
   form_.Edit27 = typed(Edit27);
   form_.ComboBox5 = ComboBox5->currentText().toStdString();
+  // A keyboard selection checks a balun button without a handler; the form keeps it.
+  form_.RadioButton7 = RadioButton7->isChecked();
+  form_.RadioButton8 = RadioButton8->isChecked();
 }
 
 void TransPage::ShowForm() {

@@ -92,6 +92,9 @@ TEST_F(TransPageTest, PairsRxlevAndBalun) {
   // A keyboard selection checks the button but keeps the drawing; the mouse press changes it.
   page->RadioButton8->setChecked(true);
   EXPECT_EQ(page->Label66->text().toStdString(), kClcBalun);
+  QTest::mouseClick(page->Button7, Qt::LeftButton);  // a handler keeps the user's selection
+  EXPECT_TRUE(page->RadioButton8->isChecked());
+  EXPECT_EQ(page->Label66->text().toStdString(), kClcBalun);
   QTest::mousePress(page->RadioButton8, Qt::LeftButton);
   QTest::mouseRelease(page->RadioButton8, Qt::LeftButton);
   EXPECT_EQ(page->Label66->text().toStdString(), kLclBalun);
