@@ -11,6 +11,7 @@ VEXA_PACKAGES=(
   libgtest-dev libgmock-dev libsimpleini-dev
   fonts-liberation fonts-wqy-microhei
   locales-all
+  dpkg-dev desktop-file-utils groff-base
 )
 
 # Installs VEXA_PACKAGES and any packages named as arguments, where missing.

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/connection_options.h"
 #include "core/convert.h"
 
 namespace {
@@ -26,7 +28,8 @@ void PrintHelp(std::ostream& out) {
       << "     console: a command failed on the bus or was refused\n"
       << "  2  bad usage (unknown command, key, action or band, missing arguments)\n"
       << "  3  gsm-test: the run finished with the verdict \"Failed\"\n"
-      << "  4  gsm-test, current-test: the run was stopped (SIGINT, SIGTERM) before the end\n";
+      << "  4  gsm-test, current-test: the run was stopped (SIGINT, SIGTERM) before the end\n\n"
+      << vexa::cli::ConnectionOptionsHelp();
 }
 
 }  // namespace
@@ -56,7 +59,14 @@ int main(int argc, char** argv) {
   }
   for (const vexa::cli::Command& command : vexa::cli::Commands()) {
     if (args[0] == command.name) {
-      const std::vector<std::string> rest(args.begin() + 1, args.end());
+      std::vector<std::string> rest(args.begin() + 1, args.end());
+      // The console and the runs reach instruments: their connection options come first.
+      const std::string name = command.name;
+      if (name == "console" || name == "configure" || name == "gsm-test" ||
+          name == "current-test") {
+        if (const std::optional<int> code = vexa::cli::ApplyConnectionOptions(rest, std::cerr))
+          return *code;
+      }
       return command.run(rest, std::cout, std::cerr);
     }
   }

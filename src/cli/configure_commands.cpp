@@ -31,7 +31,7 @@ int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, 
   if (no_reset)
     form.CheckBox1.checked = false;
 
-  err << gpib::DriverNote() << '\n';
+  err << TestSetDevice.ConnectionNote() << '\n';
   TestSetDevice.SetMemo(&page);
   int code = 0;
   try {

@@ -145,7 +145,7 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
     csv_file << "elapsed_s,mean_mA,min_mA,max_mA\n";
   }
 
-  err << gpib::DriverNote() << '\n';
+  err << DcSourceDevice.ConnectionNote() << '\n';
   InterruptHandlers interrupts;
   TerminalCurrentView view(out, err, demo, csv.empty() ? nullptr : &csv_file);
   DcSourceDevice.SetMemo(&view);

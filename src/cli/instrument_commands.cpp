@@ -31,7 +31,7 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out, std::ost
   GpibSession& session = test_set ? TestSetDevice : DcSourceDevice;
   bool (*const send)(const std::string&) =
       test_set ? SendTestSetConsoleCommand : SendDcSourceConsoleCommand;
-  err << gpib::DriverNote() << '\n';
+  err << session.ConnectionNote() << '\n';
   StreamMemo memo(out);
   session.SetMemo(&memo);
   bool all_succeeded = true;
@@ -50,7 +50,7 @@ std::vector<Command> InstrumentCommands() {
   return {
       {"console", "console testset|dcsource COMMAND...",
        "Send each COMMAND as Enter in the instrument page's command line and print the memo "
-       "lines (GPIB driver from $VEXA_GPIB_LIBRARY or the usual Linux names). Exit code 1 "
+       "lines (the connection below: GPIB, LAN socket or VISA). Exit code 1 "
        "when a command was refused or failed on the bus.",
        RunConsole},
   };

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "instrument/connection_dialog.h"
 #include "instrument/current_plot_window.h"
 #include "instrument/gpib_session.h"
 #include "instrument/instrument_page_parts.h"
@@ -66,6 +67,8 @@ DcSourcePage::DcSourcePage(QWidget* parent)
   PlotButton->resize(kControlWidth, 23);
   PlotButton->setToolTip(QStringLiteral("Show the current against time and the histogram"));
   DriverNote = MakeDriverNote(this);
+  Connection = new ConnectionControl(this, DcSourceDevice, DriverNote, "dcsource",
+                                     QStringLiteral("DC source"));
   DcSourceDevice.SetMemo(Memo5);
   demo_mode_ = CheckBox3->isChecked();
   connect(CheckBox3, &QCheckBox::toggled, this, [this](bool checked) { demo_mode_ = checked; });
@@ -84,6 +87,7 @@ DcSourcePage::~DcSourcePage() {
 
 void DcSourcePage::Relayout(int sheet_width, int sheet_height) {
   PlaceMemoAndNote(Memo5, DriverNote, sheet_width, sheet_height);
+  Connection->Place(0, DriverNote->y(), Memo5->width());
   const int left = RightColumnLeft(sheet_width);
   MoveLeft({Edit29, LabeledEdit14, LabeledEdit16, ComboBox12, CheckBox2, CheckBox3, PlotButton,
             Label75, Label76, Button10, Button1},
@@ -288,6 +292,7 @@ void DcSourcePage::SetRunning(bool running) {
     // "Config&&Test" comes back with the worker's end (WorkerEnded), not here.
     if (running)
       Button10->setEnabled(false);
+    Connection->SetRunning(running);
     Button1->setEnabled(running && !stop_requested_);
     if (!running)
       ShowLatestCaptions();

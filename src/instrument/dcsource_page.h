@@ -25,6 +25,8 @@
 
 namespace vexa {
 
+class ConnectionControl;
+
 class CurrentPlotWindow;
 
 class DcSourcePage : public Page, private CurrentRunView {
@@ -57,8 +59,9 @@ class DcSourcePage : public Page, private CurrentRunView {
   QLabel* Label76;
   QPushButton* Button10;
   QPushButton* Button1;
-  ElidedPathLabel* DriverNote;
-  QPushButton* PlotButton;  // opens the "Current Plot" window
+  ElidedPathLabel* DriverNote;    // the connection: resource and transport
+  ConnectionControl* Connection;  // the connection button ("...") and its dialog
+  QPushButton* PlotButton;        // opens the "Current Plot" window
 
   // True from "Config&&Test" until the page has seen its worker end.
   bool RunInProgress() const { return worker_busy_; }

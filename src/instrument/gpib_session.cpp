@@ -8,6 +8,8 @@
 
 #include "core/latin1.h"
 #include "core/text_format.h"
+#include "instrument/gpib_transport.h"
+#include "instrument/transport.h"
 
 namespace vexa {
 
@@ -28,22 +30,19 @@ std::string GpibErrorLine(const std::string& text, const gpib::Status& status) {
 
 namespace {
 
-constexpr int kBoard = 0;
-constexpr int kNoSecondaryAddress = 0;
-constexpr int kEoiOnLastByte = 1;
-constexpr int kNoEndOfString = 0;
-
 // Serialises memo lines, so that a detach (SetMemo(nullptr)) waits for a line in progress.
 std::mutex g_memo_mutex;
 
 }  // namespace
 
 // One descriptor of a session, shared by the session (while it is the session's handle) and
-// by each operation working on it (while the operation runs). The last holder releases it.
+// by each operation working on it (while the operation runs). The last holder releases it,
+// through the transport that opened it (the session may have moved to another since).
 class DescriptorLease {
  public:
-  // `owned`: the descriptor came from a successful ibdev and is ours to release.
-  DescriptorLease(int ud, bool owned) : ud_(ud), owned_(owned && ud != -1) {}
+  // `owned`: the descriptor came from a successful open and is ours to release.
+  DescriptorLease(int ud, bool owned, std::shared_ptr<Transport> transport)
+      : ud_(ud), owned_(owned && ud != -1), transport_(std::move(transport)) {}
   DescriptorLease(const DescriptorLease&) = delete;
   DescriptorLease& operator=(const DescriptorLease&) = delete;
 
@@ -51,10 +50,11 @@ class DescriptorLease {
     // Quietly: a release at the end of some operation must not replace the status values
     // another operation is about to read.
     if (owned_ && TakeOffline())
-      gpib::ReleaseQuietly(ud_);
+      transport_->ReleaseQuietly(ud_);
   }
 
   int ud() const { return ud_; }
+  Transport& transport() const { return *transport_; }
   bool Offline() const { return offline_.load(); }
 
   // Marks the descriptor as offline; true for the first caller only, who then takes it
@@ -65,6 +65,7 @@ class DescriptorLease {
  private:
   const int ud_;
   const bool owned_;
+  const std::shared_ptr<Transport> transport_;
   std::atomic<bool> offline_{false};
 };
 
@@ -76,15 +77,66 @@ GpibSession::~GpibSession() {
   }
 }
 
+std::shared_ptr<Transport> GpibSession::TransportLocked() {
+  if (!transport_) {
+    // Built directly rather than from the resource text: the address is whatever the
+    // session was made with, even one the driver refuses (its open then fails as such).
+    InstrumentAddress address;
+    address.resource = DefaultGpibConnection(address_).resource;
+    address.natural = TransportKind::kGpib;
+    address.primary = address_;
+    transport_ = std::make_shared<GpibTransport>(address);
+  }
+  return transport_;
+}
+
+std::shared_ptr<Transport> GpibSession::CurrentTransport() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return TransportLocked();
+}
+
 GpibSession::Lease GpibSession::CurrentLease() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!lease_) {
     // The handle before the first open (0 or -1) is nobody's descriptor: it is never released
     // and never reaches the driver (0 would be the board itself on a Linux GPIB driver).
-    lease_ = std::make_shared<DescriptorLease>(initial_handle_, false);
+    lease_ = std::make_shared<DescriptorLease>(initial_handle_, false, TransportLocked());
     lease_->TakeOffline();
   }
   return lease_;
+}
+
+std::string GpibSession::SetConnection(const Connection& connection) {
+  std::string error;
+  std::shared_ptr<Transport> transport = MakeTransport(connection, &error);
+  if (!transport)
+    return error;
+  Lease previous;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    transport_ = std::move(transport);
+    // Back to the state before the first open: nothing goes to the old instrument any more,
+    // and the new one is opened by the next open. The old descriptor is released once its
+    // last user is done.
+    previous = std::exchange(lease_, nullptr);
+  }
+  return "";
+}
+
+void GpibSession::SetTransportForTesting(std::shared_ptr<Transport> transport) {
+  Lease previous;
+  std::lock_guard<std::mutex> lock(mutex_);
+  transport_ = std::move(transport);
+  previous = std::exchange(lease_, nullptr);
+}
+
+Connection GpibSession::connection() {
+  const std::shared_ptr<Transport> transport = CurrentTransport();
+  return Connection{transport->kind(), transport->resource()};
+}
+
+std::string GpibSession::ConnectionNote() {
+  return vexa::ConnectionNote(*CurrentTransport());
 }
 
 void GpibSession::Install(Lease lease) {
@@ -131,9 +183,9 @@ void GpibSession::ReportErrorOn(DescriptorLease& lease, const std::string& text,
   const int ud = lease.ud();
   if (ud == -1)
     return;
-  AppendLine(GpibErrorLine(text, status));
+  AppendLine(lease.transport().ErrorLine(text, status));
   if (lease.TakeOffline())
-    gpib::ibonl(ud, 0);
+    lease.transport().TakeOffline(ud);
 }
 
 void GpibSession::ReportError(const std::string& text, const gpib::Status& status) {
@@ -142,33 +194,35 @@ void GpibSession::ReportError(const std::string& text, const gpib::Status& statu
 }
 
 void GpibSession::ReportError(const std::string& text) {
-  const gpib::Status status = gpib::LastStatus();
   const Lease lease = CurrentLease();
+  const gpib::Status status = lease->transport().LastStatus();
   ReportErrorOn(*lease, text, status);
 }
 
 gpib::Status GpibSession::Write(DescriptorLease& lease, const void* buffer, long count) {
-  return lease.Offline() ? gpib::RefusedCall() : gpib::ibwrt(lease.ud(), buffer, count);
+  Transport& transport = lease.transport();
+  return lease.Offline() ? transport.RefusedCall() : transport.Write(lease.ud(), buffer, count);
 }
 
 gpib::Status GpibSession::Read(DescriptorLease& lease, void* buffer, long count) {
-  return lease.Offline() ? gpib::RefusedCall() : gpib::ibrd(lease.ud(), buffer, count);
+  Transport& transport = lease.transport();
+  return lease.Offline() ? transport.RefusedCall() : transport.Read(lease.ud(), buffer, count);
 }
 
 GpibSession::Lease GpibSession::OpenDevice(bool& opened) {
+  std::shared_ptr<Transport> transport = CurrentTransport();
   gpib::Status status;
-  const int ud = gpib::ibdev(kBoard, address_, kNoSecondaryAddress, gpib::kTimeout10s,
-                             kEoiOnLastByte, kNoEndOfString, &status);
-  Lease lease = std::make_shared<DescriptorLease>(ud, !status.Failed());
+  const int ud = transport->Open(status);
+  Lease lease = std::make_shared<DescriptorLease>(ud, !status.Failed(), transport);
   Install(lease);
   opened = false;
   if (status.Failed()) {
-    AppendLine(Format("Unable to open device ibsta = 0x%x iberr = %d (%s)",
-                      static_cast<unsigned>(status.ibsta), status.iberr,
-                      IberrMnemonic(status.iberr)));
+    AppendLine(transport->ErrorLine("Unable to open device", status));
+    if (const std::string note = transport->OpenFailureNote(status); !note.empty())
+      AppendLine(note);
     return lease;
   }
-  const gpib::Status cleared = gpib::ibclr(ud);
+  const gpib::Status cleared = transport->Clear(ud);
   if (cleared.Failed()) {
     ReportErrorOn(*lease, "Unable to clear device", cleared);
     return lease;
@@ -294,9 +348,11 @@ int GpibSession::QueryCallConnected() {
 void GpibSession::ResetForTesting() {
   SetMemo(nullptr);
   Lease forgotten;
+  std::shared_ptr<Transport> transport;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     forgotten = std::exchange(lease_, nullptr);
+    transport = std::exchange(transport_, nullptr);
   }
   if (forgotten)
     forgotten->TakeOffline();

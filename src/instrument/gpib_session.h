@@ -23,6 +23,7 @@
 
 #include "core/memo_sink.h"
 #include "instrument/gpib_driver.h"
+#include "instrument/instrument_address.h"
 
 namespace vexa {
 
@@ -42,6 +43,7 @@ enum class AfterFailedClear {
 };
 
 class DescriptorLease;
+class Transport;
 
 class GpibSession {
   using Lease = std::shared_ptr<DescriptorLease>;
@@ -60,6 +62,18 @@ class GpibSession {
   ~GpibSession();
 
   int address() const { return address_; }
+
+  // The instrument's connection: the GPIB driver at "GPIB0::<address>::INSTR" until another
+  // is set. Setting one takes the session back to its state before the first open (the next
+  // open reaches the new instrument); the old descriptor is released once nothing uses it.
+  // Returns "" or, leaving the connection as it was, why the transport cannot carry the
+  // resource. Not while an operation of this session runs.
+  std::string SetConnection(const Connection& connection);
+  Connection connection();
+  // Tests only: SetConnection with a transport of the test's own.
+  void SetTransportForTesting(std::shared_ptr<Transport> transport);
+  // The line under the page's memo: the resource and what carries it.
+  std::string ConnectionNote();
 
   // The unit descriptor of the last open; -1 when that open failed.
   int handle() const;
@@ -82,9 +96,10 @@ class GpibSession {
   // The same with the program-wide status values.
   void ReportError(const std::string& text);
 
-  // Opens the device anew (board 0, no secondary address, 10 s time-out, EOI on the last
-  // byte, no end-of-string character) and clears it. Returns 0, or -1 when the open or the
-  // clear failed; failures are reported in the memo.
+  // Opens the device anew through the connection's transport (10 s time-out, EOI on the
+  // last byte, no end-of-string character) and clears it. Returns 0, or -1 when the open or
+  // the clear failed; failures are reported in the memo (a failed open with a second line
+  // in words when the transport has one, such as a host that does not answer).
   int Open();
 
   // Enter in the page's command line, with the command as bus bytes: opens, sends `bytes`
@@ -136,12 +151,16 @@ class GpibSession {
   // the answer holds none or the read failed. Errors are not reported.
   int QueryCallConnected();
 
-  // Tests only: back to the state at program start, memo detached. The descriptor of the last
+  // Tests only: back to the state at program start (the default connection), memo detached.
+  // The descriptor of the last
   // open is forgotten, not released: the tests reset the simulator, which releases them all.
   // No operation of this session may be running.
   void ResetForTesting();
 
  private:
+  // The connection's transport (the default one made on first use).
+  std::shared_ptr<Transport> CurrentTransport();
+  std::shared_ptr<Transport> TransportLocked();  // mutex_ held
   // The session's descriptor, held for one operation.
   Lease CurrentLease();
   // Makes `lease` the session's descriptor; the previous one is released when its last
@@ -161,8 +180,9 @@ class GpibSession {
   const int initial_handle_;
   const AfterFailedClear after_failed_clear_;
   mutable std::mutex mutex_;
-  Lease lease_;               // guarded by mutex_; null before the first use
-  MemoSink* memo_ = nullptr;  // guarded by mutex_
+  Lease lease_;                           // guarded by mutex_; null before the first use
+  std::shared_ptr<Transport> transport_;  // guarded by mutex_; null before the first use
+  MemoSink* memo_ = nullptr;              // guarded by mutex_
 };
 
 // The program-wide sessions.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "instrument/gpib_driver.h"
 #include "ui/labeled_edit.h"
 
 namespace vexa {
@@ -42,7 +41,6 @@ ElidedPathLabel* MakeDriverNote(QWidget* page) {
   auto* label = new ElidedPathLabel(page);
   label->setObjectName(QStringLiteral("DriverNote"));
   label->setGeometry(0, kMemoHeight + kNoteGap, kMemoWidth, kNoteHeight);
-  label->SetFullText(QString::fromStdString(gpib::DriverNote()));
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
   label->setPalette(palette);

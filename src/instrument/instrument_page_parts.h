@@ -30,7 +30,8 @@ QLineEdit* MakeCommandLine(QWidget* page, const char* name);
 QPushButton* MakeButton(QWidget* page, const char* name, const QString& caption, int top,
                         bool enabled);
 QLabel* MakeLabel(QWidget* page, const char* name, const QString& caption, int left, int top);
-// One line under the memo naming the GPIB driver library in use, or the names tried.
+// The line under the memo naming the instrument's connection (its text comes from the
+// page's ConnectionControl).
 ElidedPathLabel* MakeDriverNote(QWidget* page);
 
 // The layout rule shared by both pages for a sheet of the given size: the memo and the note

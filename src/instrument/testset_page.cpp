@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "core/text_format.h"
+#include "instrument/connection_dialog.h"
 #include "instrument/gpib_session.h"
 #include "instrument/instrument_page_parts.h"
 #include "instrument/plan_window.h"
@@ -53,6 +54,8 @@ TestSetPage::TestSetPage(QWidget* parent) : Page("TabSheet13", parent), clock_(&
   TraceBox->move(kRightColumn, 210);
   TraceBox->adjustSize();
   DriverNote = MakeDriverNote(this);
+  Connection =
+      new ConnectionControl(this, TestSetDevice, DriverNote, "testset", QStringLiteral("Test set"));
   TestSetDevice.SetMemo(Memo4);
   connect(Edit28, &QLineEdit::returnPressed, this, &TestSetPage::Edit28KeyDown);
   connect(Btpl, &QPushButton::clicked, this, &TestSetPage::BtplClick);
@@ -68,6 +71,7 @@ TestSetPage::~TestSetPage() {
 
 void TestSetPage::Relayout(int sheet_width, int sheet_height) {
   PlaceMemoAndNote(Memo4, DriverNote, sheet_width, sheet_height);
+  Connection->Place(0, DriverNote->y(), Memo4->width());
   MoveLeft({Edit28, Btpl, Bstart, Bstop, Label77, RunProgress, TimeLeft, TraceBox},
            RightColumnLeft(sheet_width));
 }
@@ -225,6 +229,7 @@ void TestSetPage::SetRunning(bool running) {
   Post([this, running] {
     Bstart->setEnabled(!running);
     Btpl->setEnabled(!running);
+    Connection->SetRunning(running);
     Bstop->setEnabled(running);
     if (running) {
       RunProgress->setRange(0, 1);

@@ -21,6 +21,8 @@
 
 namespace vexa {
 
+class ConnectionControl;
+
 class TForm2;
 
 class TestSetPage : public Page, private ConfigureView, private GsmRunView {
@@ -48,7 +50,8 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   QLabel* TimeLeft;
   // "Bus trace": the next runs write every command and answer beside the log.
   QCheckBox* TraceBox;
-  ElidedPathLabel* DriverNote;  // which GPIB driver library the page talks through
+  ElidedPathLabel* DriverNote;    // the connection: resource and transport
+  ConnectionControl* Connection;  // the connection button ("...") and its dialog
 
   // The test-plan window, built when "Test Plan" first shows it (nullptr until then).
   TForm2* PlanWindow() const { return plan_window_; }

@@ -107,7 +107,7 @@ TEST_F(CliCurrentTest, DefaultsRunPrintsTheMemoWritesTheSameLogAndShowsProgress)
   EXPECT_EQ("Current Log/" + logs[0].filename().string(), lines[lines.size() - 2]);
   EXPECT_EQ(ReadFile(logs[0]), CrLf(lines));
   // The driver note first; progress lines (not a terminal) up to the whole test time.
-  EXPECT_TRUE(result.err.starts_with("GPIB driver: ")) << result.err;
+  EXPECT_TRUE(result.err.starts_with("GPIB0::5::INSTR - GPIB driver: ")) << result.err;
   EXPECT_NE(result.err.find("Progress: " + std::to_string(total) + " readings (100%)"),
             std::string::npos)
       << result.err;
@@ -242,7 +242,7 @@ TEST_F(CliCurrentTest, DemoWithoutAnInstrumentRunsOnRandomReadings) {
   EXPECT_EQ(SummaryTotal(lines) + 15, static_cast<long>(lines.size()));
   ASSERT_EQ(Logs().size(), 1u);
   EXPECT_EQ(ReadFile(Logs()[0]), CrLf(lines));
-  EXPECT_TRUE(result.err.starts_with("GPIB driver: none found")) << result.err;
+  EXPECT_TRUE(result.err.starts_with("GPIB0::5::INSTR - GPIB driver: none found")) << result.err;
 }
 
 }  // namespace

@@ -3,15 +3,19 @@
 // console does without a driver.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "instrument/gpib_session.h"
+#include "instrument/transport.h"
 #include "instrument_test_support.h"
 
 namespace vexa {
@@ -257,28 +261,83 @@ TEST_F(SessionTest, TheTestSetsHandleBeforeItsFirstOpenNeverReachesTheDriver) {
   EXPECT_THAT(test_set_memo.Lines(), ElementsAre("Early report ibsta = 0x8000 iberr = 0 (EDVR)"));
 }
 
+// A transport whose reads wait until the test lets them go, and which tells which of its
+// descriptors are open: the order of two threads' calls then depends on nothing else.
+class GatedTransport : public Transport {
+ public:
+  GatedTransport() : Transport("GATED0::14::INSTR") {}
+  TransportKind kind() const override { return TransportKind::kVisa; }
+  int Open(gpib::Status& status) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status = {gpib::kCmpl, 0, 0};
+    open_.push_back(++last_);
+    return last_;
+  }
+  gpib::Status Clear(int) override { return {gpib::kCmpl, 0, 0}; }
+  gpib::Status Write(int, const void*, long count) override { return {gpib::kCmpl, 0, count}; }
+  gpib::Status Read(int, void* buffer, long count) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++reading_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+    const std::string answer = "ANSWER\n";
+    const long n = std::min<long>(count, static_cast<long>(answer.size()));
+    std::memcpy(buffer, answer.data(), static_cast<std::size_t>(n));
+    return {gpib::kCmpl | gpib::kEnd, 0, n};
+  }
+  gpib::Status TakeOffline(int ud) override {
+    ReleaseQuietly(ud);
+    return {gpib::kCmpl, 0, 0};
+  }
+  void ReleaseQuietly(int ud) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(std::remove(open_.begin(), open_.end(), ud), open_.end());
+  }
+  gpib::Status RefusedCall() override { return {gpib::kErr, 0, 0}; }
+  gpib::Status LastStatus() const override { return {}; }
+  std::string ErrorLine(const std::string& text, const gpib::Status&) const override {
+    return text;
+  }
+  std::string Note() const override { return "gated"; }
+
+  std::vector<int> OpenDescriptors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_;
+  }
+  void WaitForReaders(int count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this, count] { return reading_ >= count; });
+  }
+  void LetReadsGo() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<int> open_;
+  int last_ = 0;
+  int reading_ = 0;
+  bool released_ = false;
+};
+
 TEST_F(SessionTest, OpenOnAnotherThreadLeavesASlowQueryItsDescriptorUntilItEnds) {
-  // For each clear, write and read: long enough that the open here, a clear of its own, ends
-  // well inside the console's write and read even on a loaded machine under ThreadSanitizer.
-  vexa_sim_set_latency_ms(500);
+  const auto transport = std::make_shared<GatedTransport>();
+  TestSetDevice.SetTransportForTesting(transport);
   std::atomic<bool> succeeded{false};
   std::thread console([&succeeded] { succeeded = SendTestSetConsoleCommand("*IDN?"); });
-  // Once the console has its descriptor (it is then clearing the device, and its write and
-  // read follow), open the same session here: its clear ends before the console writes.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (vexa_sim_open_descriptors() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  OpenTestSet();
-  EXPECT_EQ(vexa_sim_open_descriptors(), 2);  // the console still uses the replaced one
+  transport->WaitForReaders(1);  // the console waits for its answer on descriptor 1
+  OpenTestSet();                 // replaces the session's descriptor by 2
+  EXPECT_THAT(transport->OpenDescriptors(), ElementsAre(1, 2));  // 1 is still the console's
+  transport->LetReadsGo();
   console.join();
 
   EXPECT_TRUE(succeeded);
-  EXPECT_THAT(test_set_memo.Lines(), ElementsAre("<---*IDN?", kTestSetIdn));
-  EXPECT_EQ(vexa_sim_open_descriptors(), 1);  // released when the console was done
-  // The release did not publish its status: the program-wide values are the console's read.
-  const long answer_bytes = static_cast<long>(std::strlen(kTestSetIdn) - 4 + 1);
-  EXPECT_EQ(gpib::LastStatus(), (gpib::Status{0x2100, 0, answer_bytes}));
-  EXPECT_EQ(QueryCallConnected(), 1);  // on the descriptor of the second open
+  EXPECT_THAT(test_set_memo.Lines(), ElementsAre("<---*IDN?", "--->ANSWER"));
+  EXPECT_THAT(transport->OpenDescriptors(), ElementsAre(2));  // released when it was done
+  EXPECT_EQ(TestSetDevice.handle(), 2);
 }
 
 TEST_F(SessionTest, DetachMemoLeavesAMemoAttachedLaterInPlace) {

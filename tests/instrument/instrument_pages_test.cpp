@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "instrument/connection_dialog.h"
 #include "instrument/dcsource_page.h"
 #include "instrument/gpib_driver.h"
 #include "instrument/gpib_session.h"
@@ -110,7 +111,10 @@ TEST_F(InstrumentPagesTest, MaximisingWidensTheMemosAndKeepsTheRightColumnsDista
     SCOPED_TRACE(sheet);
     EXPECT_EQ(testset->Memo4->width(), sheet - 153);
     EXPECT_EQ(dcsource->Memo5->width(), sheet - 153);
-    EXPECT_EQ(testset->DriverNote->width(), sheet - 153);
+    // The note and the "Connection..." button at its end share the memo's width.
+    QWidget* button = testset->Connection->Button;
+    EXPECT_EQ(button->geometry().right(), sheet - 154);
+    EXPECT_EQ(testset->DriverNote->width() + 4 + button->width(), sheet - 153);
     EXPECT_EQ(testset->DriverNote->geometry().bottom(), sheet_height - 1);
     EXPECT_GT(testset->DriverNote->y(), testset->Memo4->geometry().bottom());
     for (QWidget* control : right_column())
@@ -142,12 +146,15 @@ TEST_F(InstrumentPagesTest, MaximisingWidensTheMemosAndKeepsTheRightColumnsDista
 
 TEST_F(InstrumentPagesTest, TheDriverNoteLeavesOutWholeFoldersAndShowsMoreWhenWidened) {
   const QString note =
-      "GPIB driver: VEXA instrument simulator (/work/vexa-checkout/build-release/src/sim/"
+      "GPIB driver: instrument simulator (/work/vexa-checkout/build-release/src/sim/"
       "libvexa-gpib-sim.so) - no real instruments";
   ElidedPathLabel* label = testset->DriverNote;
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   label->SetFullText(note);
+  const int design_width = label->width();  // the memo's 441 less the connection button
+  ASSERT_LT(design_width, 441);
+  ASSERT_GT(design_width, 400);
   const auto folders_shown = [&] {
     const QString shown = label->text();
     EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
@@ -171,11 +178,11 @@ TEST_F(InstrumentPagesTest, TheDriverNoteLeavesOutWholeFoldersAndShowsMoreWhenWi
   EXPECT_EQ(label->toolTip(), note);
 
   form.showMaximized();
-  ASSERT_TRUE(testing::WaitFor([&] { return label->width() > 441; }));
+  ASSERT_TRUE(testing::WaitFor([&] { return label->width() > design_width; }));
   ASSERT_TRUE(testing::WaitFor([&] { return label->text() == note; }))
       << label->text().toStdString();
   form.showNormal();
-  ASSERT_TRUE(testing::WaitFor([&] { return label->width() == 441; }));
+  ASSERT_TRUE(testing::WaitFor([&] { return label->width() == design_width; }));
   EXPECT_EQ(folders_shown(), at_design);
 }
 
@@ -248,12 +255,66 @@ TEST_F(InstrumentPagesTest, DcSourceConsoleAndAFailedClearThatEndsTheCommand) {
   EXPECT_TRUE(MemoLines(testset->Memo4).isEmpty());  // each page has its own memo
 }
 
+TEST_F(InstrumentPagesTest, TheConnectionDialogChoosesTheTransportAndIsRemembered) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  EXPECT_TRUE(testset->DriverNote->toolTip().startsWith("GPIB0::14::INSTR - GPIB driver: "));
+  QTest::mouseClick(testset->Connection->Button, Qt::LeftButton);
+  ConnectionDialog* dialog = testset->Connection->OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->TransportBox->currentText(), "GPIB driver");
+  EXPECT_EQ(dialog->AddressEdit->text(), "GPIB0::14::INSTR");
+
+  // Another transport offers an address of its own form; VISA keeps the one there.
+  dialog->TransportBox->setCurrentIndex(1);
+  EXPECT_EQ(dialog->TransportBox->currentText(), "LAN socket");
+  EXPECT_EQ(dialog->AddressEdit->text(), "TCPIP0::192.168.1.20::5025::SOCKET");
+  dialog->TransportBox->setCurrentIndex(2);
+  EXPECT_EQ(dialog->AddressEdit->text(), "TCPIP0::192.168.1.20::5025::SOCKET");
+  dialog->TransportBox->setCurrentIndex(1);
+
+  // A bad address keeps the dialog open with the reason; the connection stays.
+  dialog->AddressEdit->setText("TCPIP0::127.0.0.1::0::SOCKET");
+  dialog->accept();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(dialog->ErrorLabel->isVisible());
+  EXPECT_EQ(dialog->ErrorLabel->text(),
+            "The port must be 1 to 65535 (\"TCPIP0::127.0.0.1::0::SOCKET\")");
+  EXPECT_EQ(TestSetDevice.connection(), DefaultGpibConnection(14));
+
+  // Port 1 on this computer: nothing listens there, the open fails over the LAN road.
+  dialog->AddressEdit->setText("TCPIP0::127.0.0.1::1::SOCKET");
+  dialog->accept();
+  ASSERT_TRUE(testing::WaitFor([&] { return testset->Connection->OpenDialog() == nullptr; }));
+  const Connection chosen{TransportKind::kSocket, "TCPIP0::127.0.0.1::1::SOCKET"};
+  EXPECT_EQ(TestSetDevice.connection(), chosen);
+  EXPECT_TRUE(testset->DriverNote->toolTip().startsWith(
+      "TCPIP0::127.0.0.1::1::SOCKET - LAN socket to 127.0.0.1 port 1"))
+      << testset->DriverNote->toolTip().toStdString();
+  Enter(testset->Edit28, "*IDN?");
+  EXPECT_EQ(MemoLines(testset->Memo4),
+            (QStringList{"Unable to open device status = 0x8000 error = 111 (ECONNREFUSED)",
+                         "127.0.0.1 port 1 refused the connection (no instrument listening "
+                         "there?)"}));
+  EXPECT_TRUE(MemoLines(dcsource->Memo5).isEmpty());  // the DC source keeps its own
+
+  // The next start of the program finds the choice again.
+  TestSetDevice.ResetForTesting();
+  EXPECT_EQ(LoadConnection("testset"), chosen);
+  {
+    TestSetPage again;
+    EXPECT_EQ(TestSetDevice.connection(), chosen);
+  }
+  SaveConnection("testset", DefaultGpibConnection(14));
+}
+
 TEST(InstrumentPagesWithoutDriver, EnterShowsTheOpenFailureAndTheNoteSaysWhy) {
   testing::DialogRecorder dialogs;
   UseDriver("/nonexistent/libgpib.so.0");
   {
     TForm1 form;
-    EXPECT_TRUE(form.TabSheet13->DriverNote->toolTip().startsWith("GPIB driver: none found"));
+    EXPECT_TRUE(form.TabSheet13->DriverNote->toolTip().startsWith(
+        "GPIB0::14::INSTR - GPIB driver: none found"));
     form.TabSheet13->Edit28->setText("*IDN?");
     QTest::keyClick(form.TabSheet13->Edit28, Qt::Key_Return);
     EXPECT_EQ(MemoLines(form.TabSheet13->Memo4),
