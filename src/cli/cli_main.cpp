@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,20 @@ int main(int argc, char** argv) {
   for (const vexa::cli::Command& command : vexa::cli::Commands()) {
     if (args[0] == command.name) {
       std::vector<std::string> rest(args.begin() + 1, args.end());
-      // The console and the runs reach instruments: their connection options come first.
       const std::string name = command.name;
+      // The page commands list their keys and actions themselves; the others show their
+      // usage line and summary.
+      static const std::set<std::string> kOwnHelp = {"gsm",    "trans", "match", "smith",
+                                                     "filter", "pll",   "rx",    "plan"};
+      if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h") &&
+          !kOwnHelp.contains(name)) {
+        std::cout << "Usage: vexa-cli " << command.usage << "\n\n" << command.summary << '\n';
+        if (name == "console" || name == "configure" || name == "gsm-test" ||
+            name == "current-test")
+          std::cout << '\n' << vexa::cli::ConnectionOptionsHelp();
+        return 0;
+      }
+      // The console and the runs reach instruments: their connection options come first.
       if (name == "console" || name == "configure" || name == "gsm-test" ||
           name == "current-test") {
         if (const std::optional<int> code = vexa::cli::ApplyConnectionOptions(rest, std::cerr))

@@ -98,6 +98,16 @@ void FilterForm::Button4Click() {
       ShowCurve("Chebyshev LPF", ChebyshevCurve(order.n, ref, end));
     ShowToleranceGuides(scheme);
   } else if (ComboBox6 == static_cast<int>(FilterFamily::kBessel)) {
+    // The drawn range starts at fp and spans fs; the delay T0 is a time. Without these the
+    // curve is empty or meaningless (a negative delay gives the order of its magnitude).
+    const char* refusal = scheme.fp < 0    ? "fp must not be negative"
+                          : scheme.fs <= 0 ? "fs must be greater than 0"
+                          : field4 <= 0    ? "T0 must be greater than 0"
+                                           : nullptr;
+    if (refusal) {
+      messages_.ShowMessage(refusal);
+      return;
+    }
     const double tolerance = field3 * 0.01;
     const double t0 = field4 * 0.000001;
     const BesselResult result = BesselOrder(scheme.fs, tolerance, t0);

@@ -204,8 +204,8 @@ void RxChartWindow::ShowLineup(const RxForm& form) {
   fill(NfChart, complete ? figures : nullptr);
   const QString note = complete ? QString()
                                 : QStringLiteral(
-                                      " (no bars: the line-up has cells or "
-                                      "parameters that are not numbers)");
+                                      " (no bars: the line-up cannot be analysed, see "
+                                      "Analyse)");
   GainChart->setTitle(QStringLiteral("Gain from the input up to each stage (dB)") + note);
 }
 

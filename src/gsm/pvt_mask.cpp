@@ -87,6 +87,17 @@ const PvtMask& EightPskPvtMask() {
   return mask;
 }
 
+QPointF PvtMaskFrame::At(double t, double level) const {
+  return QPointF(left + (right - left) * TimeFraction(t),
+                 top + (bottom - top) * LevelFraction(level));
+}
+
+PvtMaskFrame MaskFrame(QSize size, const QFontMetrics& metrics) {
+  return PvtMaskFrame{metrics.horizontalAdvance(QStringLiteral("-30 (***)")) + 12.0,
+                      size.width() - 12.0, metrics.height() + 6.0,
+                      size.height() - 3.0 * metrics.height() - 8};
+}
+
 PvtMaskPicture::PvtMaskPicture(const PvtMask& mask, QWidget* parent)
     : QWidget(parent), mask_(mask) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -97,12 +108,13 @@ void PvtMaskPicture::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.fillRect(rect(), Qt::white);
   const QFontMetrics metrics(font());
-  const double left = metrics.horizontalAdvance(QStringLiteral("-30 (***)")) + 12;
-  const double right = width() - 12.0;
-  const double top = metrics.height() + 6.0;
-  const double bottom = height() - 3.0 * metrics.height() - 8;
-  const auto x = [&](double t) { return left + (right - left) * TimeFraction(t); };
-  const auto y = [&](double level) { return top + (bottom - top) * LevelFraction(level); };
+  const PvtMaskFrame frame = MaskFrame(size(), metrics);
+  const double left = frame.left;
+  const double right = frame.right;
+  const double top = frame.top;
+  const double bottom = frame.bottom;
+  const auto x = [&frame](double t) { return frame.At(t, 0).x(); };
+  const auto y = [&frame](double level) { return frame.At(0, level).y(); };
 
   // Axes, the level grid and the break in the useful part.
   painter.setPen(QPen(Qt::black, 1));

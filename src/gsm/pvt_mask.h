@@ -5,6 +5,9 @@
 // the useful part is shortened with a break mark, as the reference figures do.
 #pragma once
 
+#include <QFontMetrics>
+#include <QPointF>
+#include <QSize>
 #include <QWidget>
 #include <vector>
 
@@ -41,6 +44,16 @@ inline constexpr double kUsefulPartUs = 7056.0 / 13.0;
 
 const PvtMask& GmskPvtMask();
 const PvtMask& EightPskPvtMask();
+
+// Where the picture of `size`, written with `metrics`, puts a time (µs) and a level (dB).
+struct PvtMaskFrame {
+  double left;
+  double right;
+  double top;
+  double bottom;
+  QPointF At(double t, double level) const;
+};
+PvtMaskFrame MaskFrame(QSize size, const QFontMetrics& metrics);
 
 class PvtMaskPicture : public QWidget {
   Q_OBJECT

@@ -120,6 +120,11 @@ TEST_F(TransPageTest, ProgramButtonsStartWhatIsInstalledOrSaySo) {
   EXPECT_EQ(found, started.front());
   EXPECT_TRUE(found.endsWith(QStringLiteral("/sh")));
   EXPECT_TRUE(dialogs.boxes.empty());
+
+  // Found but refusing to start: the message names the program that failed.
+  page->SetProgramStarter([](const QString&) { return false; });
+  EXPECT_TRUE(page->StartProgram(DesktopProgram{"shell", {"sh"}}).isEmpty());
+  EXPECT_EQ(dialogs.Take(), Boxes{MessageBox("Cannot start " + found)});
 }
 
 }  // namespace

@@ -157,6 +157,30 @@ TEST_F(FilterFormTest, RefusalsKeepThePreviousResult) {
       EXPECT_FALSE(form.Chart1.left.automatic);
     }
   }
+  // Bessel: fp starts the drawn range, fs spans it, T0 is the delay.
+  const struct {
+    const char *e1, *e2, *e4, *message;
+  } bessel_cases[] = {
+      {"-1", "0.4", "2", "fp must not be negative"},
+      {"0", "0", "2", "fs must be greater than 0"},
+      {"0", "-0.4", "2", "fs must be greater than 0"},
+      {"0", "0.4", "0", "T0 must be greater than 0"},
+      {"0", "0.4", "-2", "T0 must be greater than 0"},
+  };
+  form.ComboBox6 = 2;
+  for (const auto& c : bessel_cases) {
+    SCOPED_TRACE(c.message);
+    messages.shown.clear();
+    form.LabeledEdit1 = c.e1;
+    form.LabeledEdit2 = c.e2;
+    form.LabeledEdit3 = "20";
+    form.LabeledEdit4 = c.e4;
+    form.Button4Click();
+    EXPECT_THAT(messages.shown, ElementsAre(c.message));
+    EXPECT_EQ(form.LabeledEdit5, "5");
+    EXPECT_EQ(form.Chart1.series.at(0).points.size(), before.size());
+    EXPECT_THAT(form.Chart1.title, ElementsAre("Chebyshev LPF"));
+  }
 }
 
 TEST_F(FilterFormTest, BadTextEndsCalcBeforeAnythingIsWritten) {

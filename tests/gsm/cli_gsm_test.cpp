@@ -211,6 +211,15 @@ TEST(CliUsage, HelpVersionAndWhatIsMissing) {
             "vexa-cli: missing COMMAND (one of gsm channel harmonics reference trans match "
             "smith filter pll rx console configure gsm-test current-test plan); "
             "see vexa-cli --help\n");
+  // Every command answers --help on stdout with exit 0: its usage, or its keys and actions.
+  for (const char* command :
+       {"gsm", "channel", "harmonics", "reference", "trans", "match", "smith", "filter", "pll",
+        "rx", "console", "configure", "gsm-test", "current-test", "plan"}) {
+    const ProcessResult own = RunCli(std::string(command) + " --help");
+    EXPECT_EQ(own.exit_code, 0) << command << ": " << own.err;
+    EXPECT_NE(own.out.find(command), std::string::npos) << command;
+  }
+  EXPECT_NE(RunCli("gsm-test --help").out.find("--testset ADDRESS"), std::string::npos);
   EXPECT_EQ(RunCli("channel lte 5").exit_code, 2);
   EXPECT_EQ(RunCli("channel egsm").exit_code, 2);
   EXPECT_EQ(RunCli("frobnicate").exit_code, 2);

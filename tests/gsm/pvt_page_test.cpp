@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QTest>
+#include <utility>
 
 #include "app/main_window.h"
 
@@ -58,6 +59,31 @@ TEST(PvtPageTest, MasksAreDrawnAtAnySize) {
       }
       EXPECT_GT(red, size.width()) << size.width();
       EXPECT_GT(blue, size.width() / 3) << size.width();
+
+      // The middle of every level segment lies on its line: red for the upper limit, blue
+      // for the lower one (within a pixel, for the anti-aliased edge).
+      const PvtMaskFrame frame = MaskFrame(size, QFontMetrics(picture.font()));
+      const auto on_line = [&image](QPointF at, bool want_red) {
+        for (int dy = -1; dy <= 1; ++dy) {
+          const QColor c =
+              image.pixelColor(static_cast<int>(at.x()), static_cast<int>(at.y()) + dy);
+          if (want_red ? c.red() > 150 && c.green() < 90 && c.blue() < 90
+                       : c.blue() > 150 && c.red() < 90)
+            return true;
+        }
+        return false;
+      };
+      for (const auto& [steps, red_line] :
+           {std::pair{&mask->upper, true}, std::pair{&mask->lower, false}}) {
+        for (const MaskStep& step : *steps) {
+          if (step.level < -50)
+            continue;  // the floor runs along the time axis' edge
+          const QPointF middle = frame.At((step.from + step.to) / 2, step.level);
+          EXPECT_TRUE(on_line(middle, red_line))
+              << size.width() << ": " << step.from << ".." << step.to << " at " << step.level
+              << " dB, pixel " << middle.x() << "," << middle.y();
+        }
+      }
     }
   }
   // The useful part lasts 147 bits of 48/13 µs; both limits keep to it.
