@@ -272,13 +272,34 @@ class Parser {
       if (auto error = ReadNumber(tokens[i], numbers_[i]))
         return error;
     }
+    // A 2-port file may end with a noise-parameter block (frequency, minimum noise figure,
+    // optimum source reflection as magnitude and angle, normalised resistance). Its first
+    // frequency is at or below the last network frequency, which is how it is told apart;
+    // the chart shows S11 only, so its lines are checked and then left aside.
+    if (ports_ == 2 && tokens.size() == 5 && (in_noise_block_ || !points_.empty())) {
+      if (!(numbers_[0] >= 0))
+        return "negative frequency " + Quoted(tokens[0]);
+      const double hz = numbers_[0] * options_.hz_per_unit + 0.0;
+      if (!std::isfinite(hz))
+        return "frequency out of range " + Quoted(tokens[0]);
+      if (!in_noise_block_ && hz > points_.back().frequency_hz) {
+        return "expected 9 numbers, found 5 (a noise-parameter block must start at or below "
+               "the last network frequency)";
+      }
+      if (in_noise_block_ && !(hz > last_noise_hz_))
+        return "noise frequency " + Formatted(hz) + " Hz is not above the previous " +
+               Formatted(last_noise_hz_) + " Hz";
+      in_noise_block_ = true;
+      last_noise_hz_ = hz;
+      return std::nullopt;
+    }
     const std::size_t expected = ports_ == 1 ? 3 : 9;
-    if (tokens.size() != expected) {
-      std::string error = "expected " + std::to_string(expected) + " numbers, found " +
-                          std::to_string(tokens.size());
-      if (ports_ == 2 && tokens.size() == 5)
-        error += " (noise parameters are not supported)";
-      return error;
+    if (tokens.size() != expected || in_noise_block_) {
+      if (in_noise_block_)
+        return "expected 5 numbers in the noise-parameter block, found " +
+               std::to_string(tokens.size());
+      return "expected " + std::to_string(expected) + " numbers, found " +
+             std::to_string(tokens.size());
     }
     if (numbers_[0] < 0)
       return "negative frequency " + Quoted(tokens[0]);
@@ -306,6 +327,8 @@ class Parser {
   int ports_;
   Options options_;
   bool option_line_seen_ = false;
+  bool in_noise_block_ = false;
+  double last_noise_hz_ = 0;
   std::vector<double> numbers_;
   std::vector<TouchstonePoint> points_;
 };

@@ -213,8 +213,14 @@ TEST(TouchstoneParse, RefusesBrokenFilesNamingTheLine) {
       {1, "# HZ S RI\n1 0.5\n", "line 2: expected 3 numbers, found 2"},
       {1, "! c\n\n1 0 0 0\n", "line 3: expected 3 numbers, found 4"},
       {2, "# HZ S RI\n1 0 0\n", "line 2: expected 9 numbers, found 3"},
-      {2, "# HZ S RI\n1 0 0 1 0 1 0 0 0\n1 2 0.5 10 0.3\n",
-       "line 3: expected 9 numbers, found 5 (noise parameters are not supported)"},
+      {2, "# HZ S RI\n1 0 0 1 0 1 0 0 0\n2 2 0.5 10 0.3\n",
+       "line 3: expected 9 numbers, found 5 (a noise-parameter block must start at or below the "
+       "last network frequency)"},
+      {2, "# HZ S RI\n1 0 0 1 0 1 0 0 0\n1 2 0.5 10 0.3\n1 2 0.5 10 0.3\n",
+       "line 4: noise frequency 1 Hz is not above the previous 1 Hz"},
+      {2, "# HZ S RI\n1 0 0 1 0 1 0 0 0\n1 2 0.5 10 0.3\n2 0 0 1 0 1 0 0 0\n",
+       "line 4: expected 5 numbers in the noise-parameter block, found 9"},
+      {2, "# HZ S RI\n1 0 0 1 0 1 0 0 0\n1 2 0.5x 10 0.3\n", "line 3: bad number \"0.5x\""},
       {1, "# HZ S RI\n\n1 0.5x 0\n", "line 3: bad number \"0.5x\""},
       {1, "1 0,5 0\n", "line 1: bad number \"0,5\""},
       {1, "1 +-5 0\n", "line 1: bad number \"+-5\""},
@@ -305,6 +311,18 @@ TEST_F(TouchstoneFile, ReadsByExtensionAndRefusesWhatItCannotRead) {
   ASSERT_TRUE(two.ok) << two.error;
   EXPECT_EQ(two.data.ports, 2);
   EXPECT_EQ(two.data.points.size(), 1u);
+
+  // An amplifier's file with its noise-parameter block: the network data is read, the block
+  // (checked) is left aside.
+  const TouchstoneResult amplifier = ReadTouchstoneFile(
+      Write("lna.s2p",
+            "# GHZ S MA R 50\n! freq S11 S21 S12 S22\n0.8 0.6 -40 8 120 0.05 60 0.4 -30\n"
+            "1.0 0.55 -50 7.5 110 0.05 55 0.38 -35\n! noise: freq NFmin |Gopt| <Gopt rn\n"
+            "0.8 0.9 0.3 40 0.2\n1.0 1.0 0.28 45 0.19\n"));
+  ASSERT_TRUE(amplifier.ok) << amplifier.error;
+  ASSERT_EQ(amplifier.data.points.size(), 2u);
+  EXPECT_EQ(amplifier.data.points[1].frequency_hz, 1e9);
+  EXPECT_NEAR(std::abs(amplifier.data.points[1].s11), 0.55, 1e-12);
 
   // The same 1-port text in a .s2p file is refused by the 2-port rule.
   EXPECT_EQ(ReadTouchstoneFile(Write("short.s2p", "900 0.5 0\n")).error,
