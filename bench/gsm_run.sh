@@ -9,11 +9,14 @@
 # (median of RUNS, default 20) and their ratio, then the time, result lines and peak memory of
 # a scan-mode run of all four bands (some seconds); --breakdown adds where the engine spends its
 # time. Set VEXA_BUILD for another build directory.
+# The set-up script gives VEXA_BUILD its own default (./build, the test build): keep the
+# caller's choice from before it, or use ./build-bench, never the test build.
+bench_build="${VEXA_BUILD:-}"
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
-VEXA_BUILD="${VEXA_BUILD:-$VEXA_ROOT/build-bench}"
+VEXA_BUILD="${bench_build:-$VEXA_ROOT/build-bench}"
 
 vexa_install_packages
-# -O2: GCC 12 at -O3 stops on a false -Wrestrict warning in the standard string code.
+# -O2, as the Debian package is built.
 cmake -S "$VEXA_ROOT" -B "$VEXA_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DVEXA_BUILD_TESTS=OFF -DVEXA_BUILD_BENCH=ON
 cmake --build "$VEXA_BUILD" --target gsm_run_bench gsm_page_stall vexa-gpib-sim
