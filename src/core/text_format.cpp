@@ -166,4 +166,14 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty())
+      text += ", ";
+    text += name;
+  }
+  return text;
+}
+
 }  // namespace vexa

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "core/text_format.h"
+
 namespace vexa::gpib {
 namespace {
 
@@ -247,16 +249,6 @@ Status Online(int ud, int online, Visibility visibility) {
         }
       },
       visibility);
-}
-
-std::string JoinNames(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) {
-    if (!text.empty())
-      text += ", ";
-    text += name;
-  }
-  return text;
 }
 
 }  // namespace

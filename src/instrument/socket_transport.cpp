@@ -21,13 +21,10 @@ namespace {
 
 std::atomic<int> g_timeout_ms{10000};
 
-std::mutex g_status_mutex;
-gpib::Status g_status;  // guarded by g_status_mutex
+SharedStatus g_status;
 
 gpib::Status Publish(const gpib::Status& status) {
-  std::lock_guard<std::mutex> lock(g_status_mutex);
-  g_status = status;
-  return status;
+  return g_status.Publish(status);
 }
 
 gpib::Status Failure(int code, long count = 0) {
@@ -306,8 +303,7 @@ gpib::Status SocketTransport::RefusedCall() {
 }
 
 gpib::Status SocketTransport::LastStatus() const {
-  std::lock_guard<std::mutex> lock(g_status_mutex);
-  return g_status;
+  return g_status.Last();
 }
 
 std::string SocketTransport::ErrorName(int code) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "instrument/gpib_status.h"
@@ -60,6 +61,26 @@ class Transport {
 
  private:
   const std::string resource_;
+};
+
+// The program-wide status of one kind of transport: every call publishes its status here, and
+// an error report without a status of its own reads the last one (as with the GPIB driver's
+// ibsta, iberr and ibcntl). Safe to use from any thread.
+class SharedStatus {
+ public:
+  gpib::Status Publish(const gpib::Status& status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_ = status;
+    return status;
+  }
+  gpib::Status Last() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return status_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  gpib::Status status_;
 };
 
 // The transport for a connection. nullptr with *error when the transport cannot carry the

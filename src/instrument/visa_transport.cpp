@@ -72,13 +72,10 @@ constexpr const char* kEnvironmentVariable = "VEXA_VISA_LIBRARY";
 std::mutex g_load_mutex;
 Library* g_library = nullptr;  // guarded by g_load_mutex; its calls fixed once published
 
-std::mutex g_status_mutex;
-gpib::Status g_status;  // guarded by g_status_mutex
+SharedStatus g_status;
 
 gpib::Status Publish(const gpib::Status& status) {
-  std::lock_guard<std::mutex> lock(g_status_mutex);
-  g_status = status;
-  return status;
+  return g_status.Publish(status);
 }
 
 gpib::Status StatusOf(ViStatus code, long count) {
@@ -86,13 +83,6 @@ gpib::Status StatusOf(ViStatus code, long count) {
     return gpib::Status{gpib::kErr | (code == kViErrorTmo ? gpib::kTimo : 0), code, count};
   const bool end = code == kViSuccess || code == kViSuccessTermChar;
   return gpib::Status{gpib::kCmpl | (end ? gpib::kEnd : 0), code, count};
-}
-
-std::string JoinNames(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names)
-    text += (text.empty() ? "" : ", ") + name;
-  return text;
 }
 
 Library* Load() {
@@ -182,8 +172,7 @@ void UnloadVisaLibraryForTesting() {
     delete g_library;
     g_library = nullptr;
   }
-  std::lock_guard<std::mutex> status_lock(g_status_mutex);
-  g_status = gpib::Status{};
+  g_status.Publish(gpib::Status{});
 }
 
 VisaTransport::VisaTransport(const InstrumentAddress& address)
@@ -286,8 +275,7 @@ gpib::Status VisaTransport::RefusedCall() {
 }
 
 gpib::Status VisaTransport::LastStatus() const {
-  std::lock_guard<std::mutex> lock(g_status_mutex);
-  return g_status;
+  return g_status.Last();
 }
 
 std::string VisaTransport::StatusName(int status) {
