@@ -111,23 +111,24 @@ std::string GpibSession::SetConnection(const Connection& connection) {
   std::shared_ptr<Transport> transport = MakeTransport(connection, &error);
   if (!transport)
     return error;
+  InstallTransport(std::move(transport));
+  return "";
+}
+
+void GpibSession::SetTransportForTesting(std::shared_ptr<Transport> transport) {
+  InstallTransport(std::move(transport));
+}
+
+void GpibSession::InstallTransport(std::shared_ptr<Transport> transport) {
   Lease previous;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     transport_ = std::move(transport);
     // Back to the state before the first open: nothing goes to the old instrument any more,
     // and the new one is opened by the next open. The old descriptor is released once its
-    // last user is done.
+    // last user is done, outside the guard.
     previous = std::exchange(lease_, nullptr);
   }
-  return "";
-}
-
-void GpibSession::SetTransportForTesting(std::shared_ptr<Transport> transport) {
-  Lease previous;
-  std::lock_guard<std::mutex> lock(mutex_);
-  transport_ = std::move(transport);
-  previous = std::exchange(lease_, nullptr);
 }
 
 Connection GpibSession::connection() {

@@ -158,6 +158,8 @@ class GpibSession {
   void ResetForTesting();
 
  private:
+  // Makes `transport` the session's, back to the state before the first open.
+  void InstallTransport(std::shared_ptr<Transport> transport);
   // The connection's transport (the default one made on first use).
   std::shared_ptr<Transport> CurrentTransport();
   std::shared_ptr<Transport> TransportLocked();  // mutex_ held

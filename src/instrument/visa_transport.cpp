@@ -176,12 +176,7 @@ void UnloadVisaLibraryForTesting() {
 }
 
 VisaTransport::VisaTransport(const InstrumentAddress& address)
-    : Transport(address.resource),
-      line_terminated_(address.resource.size() >= 8 &&
-                       std::equal(address.resource.end() - 8, address.resource.end(), "::SOCKET",
-                                  [](char a, char b) {
-                                    return std::toupper(static_cast<unsigned char>(a)) == b;
-                                  })) {}
+    : Transport(address.resource), line_terminated_(address.natural == TransportKind::kSocket) {}
 
 int VisaTransport::Open(gpib::Status& status) {
   Library& library = TheLibrary();
