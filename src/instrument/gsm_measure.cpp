@@ -77,14 +77,27 @@ bool HoldsEveryLevel(const TestPlan& plan, int band) {
   return true;
 }
 
+AnswerFields::AnswerFields(std::string answer) : answer_(std::move(answer)) {
+  // strtod reads the answer as a C text: nothing after a zero byte is part of it.
+  const std::size_t zero = answer_.find('\0');
+  if (zero != std::string::npos)
+    answer_.resize(zero);
+}
+
 double AnswerFields::Next() {
+  static constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
   if (position_ >= answer_.size())
-    return 0;
+    return kMissing;
   static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  // The answer is a terminated text: strtod stops at its end (or at a zero byte in it).
   const char* start = answer_.c_str() + position_;
   char* end = nullptr;
   const double value = strtod_l(start, &end, c_locale);
+  if (end == start) {
+    // No number here: the field runs to the next separator, which it takes with it.
+    const std::size_t separator = answer_.find_first_of(",;", position_);
+    position_ = separator == std::string::npos ? answer_.size() : separator + 1;
+    return kMissing;
+  }
   position_ += static_cast<std::size_t>(end - start) + 1;
   return value;
 }
@@ -105,6 +118,21 @@ float Measured(double value, bool received) {
 
 double Wide(float value) {
   return static_cast<double>(value);
+}
+
+bool Finite(float value) {
+  return std::isfinite(value);
+}
+
+// lower <= value <= upper, all three finite: a missing value or limit never passes.
+bool Within(float value, float lower, float upper) {
+  return Finite(value) && Finite(lower) && Finite(upper) && lower <= value && value <= upper;
+}
+
+// The integrity indicator of a FETCh answer (held in single precision like the values): only
+// 0 says that the test set trusts the measurement; any other number, or none, does not.
+bool Trusted(double integrity) {
+  return static_cast<float>(integrity) == 0;
 }
 
 class ItemWriter {
@@ -154,12 +182,12 @@ class ItemWriter {
 void ItemWriter::TxPower() {
   long received = 0;
   AnswerFields fields(Query("FETCh:TXPower?", received));
-  fields.Skip(1);
+  const bool trusted = Trusted(fields.Next());
   const float power = Measured(fields.Next(), received > 0);
   const PowerLimit* limit = PowerLimitFor(context_.band, context_.level);
   const float lower = limit ? limit->nominal - limit->tolerance : kNotANumber;
   const float upper = limit ? limit->nominal + limit->tolerance : kNotANumber;
-  const char* verdict = Judge(lower <= power && power <= upper);
+  const char* verdict = Judge(trusted && Within(power, lower, upper));
   Line(Format("TXPower      \t%.2f\t%.2f\t%.2f\t%s", Wide(power), Wide(lower), Wide(upper),
               verdict));
 
@@ -167,7 +195,8 @@ void ItemWriter::TxPower() {
     return;
   if (context_.level_position > 0) {
     const float step = context_.previous_tx_power - power;
-    const char* step_verdict = Judge(0.5f <= step && step <= 3.5f);
+    // Without both powers the step is NaN or infinite, and fails.
+    const char* step_verdict = Judge(trusted && Within(step, 0.5f, 3.5f));
     Line(Format("DIFF PWR      \t%.2f\t0.5\t3.5\t%s", Wide(step), step_verdict));
   }
   context_.previous_tx_power = power;
@@ -177,13 +206,14 @@ void ItemWriter::PvTime() {
   long received = 0;
   AnswerFields fields(Query("FETCh:PVTime?", received));
   const bool got = received > 0;
-  fields.Skip(1);
+  const bool trusted = Trusted(fields.Next());
   const float mask = Measured(fields.Next(), got);
   fields.Skip(1);
   std::array<float, PvtTimeOffsetsUs.size()> powers{};
   for (float& power : powers)
     power = Measured(fields.Next(), got);
-  const char* verdict = Judge(mask == 0);
+  // The mask result is a flag: 0 passes; any other value, NaN included, fails.
+  const char* verdict = Judge(trusted && mask == 0);
   Line(Format("PVT MASK\t%.f\t\t\t%s", Wide(mask), verdict));
   for (std::size_t i = 0; i < powers.size(); ++i)
     Line(Format("PVT@%.1fus\t%.2f\t\t\t", Wide(PvtTimeOffsetsUs[i]), Wide(powers[i])));
@@ -193,16 +223,18 @@ void ItemWriter::PfError() {
   long received = 0;
   AnswerFields fields(Query("FETCh:PFERror?", received));
   const bool got = received > 0;
-  fields.Skip(1);
+  const bool trusted = Trusted(fields.Next());
   const float rms = Measured(fields.Next(), got);
   const float peak = Measured(fields.Next(), got);
   const float frequency_error = Measured(fields.Next(), got);
-  const char* rms_verdict = Judge(std::fabs(rms) <= 5.0f);
+  const char* rms_verdict = Judge(trusted && Within(rms, -5.0f, 5.0f));
   Line(Format("RMS         \t%.2f\t0\t5\t%s", Wide(rms), rms_verdict));
-  const char* peak_verdict = Judge(std::fabs(peak) <= 20.0f);
+  const char* peak_verdict = Judge(trusted && Within(peak, -20.0f, 20.0f));
   Line(Format("PEAK         \t%.2f\t0\t20\t%s", Wide(peak), peak_verdict));
   const bool low = IsLowBand(context_.band);
-  const char* frequency_verdict = Judge(std::fabs(frequency_error) <= (low ? 90.0f : 180.0f));
+  const float frequency_limit = low ? 90.0f : 180.0f;
+  const char* frequency_verdict =
+      Judge(trusted && Within(frequency_error, -frequency_limit, frequency_limit));
   Line(Format(low ? "FREQ ERR\t%.2f\t-90\t90\t%s" : "FREQ ERR\t%.2f\t-180\t180\t%s",
               Wide(frequency_error), frequency_verdict));
 }
@@ -211,7 +243,8 @@ void ItemWriter::OrfSpectrum() {
   long received = 0;
   AnswerFields results(Query("FETCh:ORFSpectrum?", received));
   const bool got_results = received > 0;
-  results.Skip(2);
+  const bool trusted = Trusted(results.Next());
+  results.Skip(1);
   std::array<float, SwitchingOffsetsKhz.size()> switching{};
   for (float& value : switching)
     value = Measured(results.Next(), got_results);
@@ -238,13 +271,16 @@ void ItemWriter::OrfSpectrum() {
   }
 
   for (std::size_t i = 0; i < switching.size(); ++i) {
-    const char* verdict = Judge(switching_flag[i] == 0);
+    // The test set's own flag judges the offset: 0 passes; a missing flag fails.
+    const char* verdict = Judge(trusted && switching_flag[i] == 0 && Finite(switching[i]) &&
+                                Finite(switching_limit[i]));
     Line(Format("SWI@%dKHz\t%.2f\t%.f\t-99\t%s", SwitchingOffsetsKhz[i], Wide(switching[i]),
                 Wide(switching_limit[i]), verdict));
   }
   Line(Format("30KBW Power\t%.2f", Wide(bandwidth_power)));
   for (std::size_t i = 0; i < modulation.size(); ++i) {
-    const char* verdict = Judge(modulation_flag[i] == 0);
+    const char* verdict = Judge(trusted && modulation_flag[i] == 0 && Finite(modulation[i]) &&
+                                Finite(modulation_first[i]) && Finite(modulation_second[i]));
     Line(Format("MOD@%dKHz\t%.2f\t%.1f\t%.f\t%s", ModulationOffsetsKhz[i], Wide(modulation[i]),
                 Wide(modulation_first[i]), Wide(modulation_second[i]), verdict));
   }
@@ -262,11 +298,11 @@ void ItemWriter::RxLevel() {
   static constexpr char kQuery[] = "CALL:MS:REPorted:RXLevel:NEW?;NEW?;NEW?";
   if (!context_.plan.antennaMode) {
     const float level = ReportedValue("CALL:POW -102.5dBm", kQuery);
-    const char* verdict = Judge(4.0f <= level && level <= 12.0f);
+    const char* verdict = Judge(Within(level, 4.0f, 12.0f));
     Line(Format("RXL@-102.5\t%.f\t4\t12\t%s", Wide(level), verdict));
   }
   const float level = ReportedValue("CALL:POW -62.5dBm", kQuery);
-  const char* verdict = Judge(44.0f <= level && level <= 52.0f);
+  const char* verdict = Judge(Within(level, 44.0f, 52.0f));
   Line(Format("RXL@-62.5\t%.f\t44\t52\t%s", Wide(level), verdict));
   bus_.Write("CALL:POW -65dBm");
 }
@@ -276,19 +312,20 @@ void ItemWriter::RxQuality() {
   // Only the upper limit is checked; the "0" of the line is the column's text.
   if (!context_.plan.antennaMode) {
     const float quality = ReportedValue("CALL:POW -102.5dBm", kQuery);
-    const char* verdict = Judge(quality <= 3.0f);
+    const char* verdict = Judge(Finite(quality) && quality <= 3.0f);
     Line(Format("RXQ@-102.5\t%.f\t0\t3\t%s", Wide(quality), verdict));
   }
   const float quality = ReportedValue("CALL:POW -62.5dBm", kQuery);
-  const char* verdict = Judge(quality <= 3.0f);
+  const char* verdict = Judge(Finite(quality) && quality <= 3.0f);
   Line(Format("RXQ@-62.5\t%.f\t0\t3\t%s", Wide(quality), verdict));
   bus_.Write("CALL:POW -65dBm");
 }
 
 // The bit error ratio is judged in double precision against 2.44, so a reading of exactly
-// 2.44 (held as the single-precision value just above it) fails.
+// 2.44 (held as the single-precision value just above it) fails. A ratio that is not a
+// finite number fails.
 bool BerPasses(float ratio) {
-  return Wide(ratio) <= 2.44;
+  return Finite(ratio) && Wide(ratio) <= 2.44;
 }
 
 void ItemWriter::BitErrorRatio() {
@@ -298,10 +335,10 @@ void ItemWriter::BitErrorRatio() {
   bus_.Write("INITIATE:BERRor:ON");
   long received = 0;
   AnswerFields fields(Query("FETCh:BERRor?", received));
-  const float integrity = static_cast<float>(fields.Next());
+  const bool trusted = Trusted(fields.Next());
   fields.Skip(1);
   float ratio = static_cast<float>(fields.Next());
-  if (integrity != 0 || received == 0)
+  if (!trusted || received == 0)
     ratio = kNoRatio;
   const char* verdict = Judge(BerPasses(ratio));
   Line(
@@ -312,10 +349,12 @@ void ItemWriter::BitErrorRatio() {
     bus_.Write(low ? "CALL:POW -15dBm" : "CALL:POW -23dBm");
     bus_.Write("INITIATE:BERRor:ON");
     AnswerFields high_fields(Query("FETCh:BERRor?", received));
-    high_fields.Skip(2);
-    // No integrity test here; nothing received still counts as no ratio.
+    // Here the ratio is logged as read whatever the integrity says, but an untrusted one
+    // fails; nothing received still counts as no ratio.
+    const bool high_trusted = Trusted(high_fields.Next());
+    high_fields.Skip(1);
     const float high_ratio = received > 0 ? static_cast<float>(high_fields.Next()) : kNoRatio;
-    const char* high_verdict = Judge(BerPasses(high_ratio));
+    const char* high_verdict = Judge(high_trusted && BerPasses(high_ratio));
     Line(Format(low ? "BERR@-15\t%.2f%%\t0\t2.44\t%s" : "BERR@-23\t%.2f%%\t0\t2.44\t%s",
                 Wide(high_ratio), high_verdict));
   }

@@ -61,12 +61,20 @@ inline constexpr long kCellBandQuerySize = 100;
 
 // Reads an answer as a row of decimal numbers: the first field from the first character as
 // strtod reads it (in the C locale), every next field from one character after the end of the
-// previous one, so the separator is skipped whatever it is. Fields past the end of the answer
-// read 0.
+// previous one, so the separator is skipped whatever it is. The answer is a C text: it ends at
+// its first zero byte, if any.
+//
+// A field that holds no number is missing and reads NaN, so that no check on it can pass:
+//   - a field from which strtod reads nothing ("ERR", "--", "#", an empty field between two
+//     separators) runs up to and including the next comma or semicolon (or to the end of the
+//     answer); the next field starts after it. "1,xyz;2" reads 1, NaN, 2; "1,,2" reads 1, NaN, 2;
+//   - a field at or past the end of the answer (a short or empty answer) reads NaN.
+// A number strtod reads stays what it read, "NAN" and "INF" included, and so does a number
+// followed by other characters ("12dB" reads 12, and the next field starts after the "d").
 class AnswerFields {
  public:
-  explicit AnswerFields(std::string answer) : answer_(std::move(answer)) {}
-  // The next field as strtod gives it.
+  explicit AnswerFields(std::string answer);
+  // The next field as strtod gives it, or NaN when the answer does not hold it as a number.
   double Next();
   // Reads and drops `count` fields.
   void Skip(int count);
@@ -90,9 +98,20 @@ struct ItemContext {
 // Measures item `item` (0 TXPower ... 6 BERRor) and writes its result lines. The call check
 // that precedes every item is the run's, not done here.
 //
-// An answer with nothing received gives no numbers to read; its values are then "not a number"
-// ("nan" in the lines) and every check on them fails, so a missing result can never pass.
-// BERRor keeps its own rule: nothing received is a ratio of 99.99 %.
+// A result the test set did not give never passes:
+//   - a value the answer does not hold as a number (nothing received, an empty or garbled
+//     answer, a short answer) is "not a number" ("nan" in the line); a value that is NaN or
+//     infinite, by its absence or as read ("NAN", "9e99"), fails every check made on it, and
+//     so does a missing or non-finite limit or a missing result flag (the PVT mask, the ORFS
+//     flags: only a flag of 0 passes);
+//   - the integrity indicator, field 1 of the FETCh answers (TXPower, PVTime, PFERror,
+//     ORFSpectrum, BERRor), says whether the test set trusts its measurement: unless it reads
+//     0, every check of the item fails (DIFF PWR included), while the values are logged as
+//     read;
+//   - DIFF PWR fails unless both powers are finite.
+// BERRor keeps its own rule at the reference level: an integrity other than 0 (or missing), or
+// nothing received, is a ratio of 99.99 %. At the high level nothing received also reads
+// 99.99 %, and the integrity fails the check with the ratio logged as read.
 void MeasureItem(GsmBus& bus, GsmResultSink& sink, const ItemContext& context, int item);
 
 // True when the band's level list holds every level of the band's power table (the condition

@@ -23,8 +23,15 @@
 //   - the TXPower limits are those of the power tables, "nan" outside them;
 //   - a check on an answer with nothing received fails, and its value reads "nan" (the BER
 //     ratio 99.99 %);
+//   - no check passes whose value or limit reads "nan" or "inf", or whose answer (the value's
+//     or the flag's) holds no decimal digit (garbled, empty, only "NAN"/"INF": nothing a
+//     finite number can be read from);
+//   - no check passes whose answer has an integrity indicator (field 1 of the FETCh answers)
+//     that does not read as 0, and the reference-level BER ratio then reads 99.99 %;
 //   - MarkFailure is called iff some line of the item has the failed verdict;
 //   - lines hold printable ASCII and TABs only.
+#include <locale.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -77,11 +84,14 @@ class ScriptedBus : public GsmBus {
           answer.empty() ? (empty_is_terminator_ ? 1 : 0) : static_cast<long>(answer.size()) + 1;
     }
     received_.push_back(received);
+    answers_.push_back(answer);
     return answer;
   }
 
   // Whether query `index` (counted over the whole input) received nothing.
   bool NothingReceived(std::size_t index) const { return received_.at(index) == 0; }
+  // The answer of query `index` as the item got it.
+  const std::string& AnswerOf(std::size_t index) const { return answers_.at(index); }
 
   std::vector<std::string> queries;
 
@@ -90,6 +100,7 @@ class ScriptedBus : public GsmBus {
   bool empty_is_terminator_;
   bool more_;
   std::vector<long> received_;
+  std::vector<std::string> answers_;
 };
 
 class RecordingSink : public GsmResultSink {
@@ -116,8 +127,9 @@ struct LineShape {
   std::string_view limit2;
   int limit1_decimals;
   int limit2_decimals;
-  int verdict_query;  // the item's query whose missing answer makes the check fail; -1 none
-  int value_query;    // the item's query whose missing answer makes the value "nan"; -1 none
+  int verdict_query;         // the item's query whose missing answer makes the check fail; -1 none
+  int value_query;           // the item's query whose missing answer makes the value "nan"; -1 none
+  int integrity_query = -1;  // the item's query whose first field is the integrity; -1 none
 };
 
 std::string Printf(const char* format, double value) {
@@ -147,6 +159,24 @@ bool IsNumberText(std::string_view text, int decimals) {
 
 bool IsNan(std::string_view text) {
   return text == "nan" || text == "-nan";
+}
+
+bool IsNotFinite(std::string_view text) {
+  return IsNan(text) || text == "inf" || text == "-inf";
+}
+
+// No finite number can be read from an answer without a decimal digit.
+bool HoldsNoDigit(std::string_view answer) {
+  return answer.find_first_of("0123456789") == std::string_view::npos;
+}
+
+// Whether the first field of `answer` reads as 0 (in single precision, as the run holds it);
+// a field strtod reads nothing from is missing, which is no 0.
+bool IntegrityIsZero(const std::string& answer) {
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  char* end = nullptr;
+  const double value = strtod_l(answer.c_str(), &end, c_locale);
+  return end != answer.c_str() && static_cast<float>(value) == 0;
 }
 
 // The nominal power and tolerance of a level, from the power tables' rules; false outside.
@@ -209,28 +239,28 @@ void ExpectedLines(const Setup& s, int item, std::vector<LineShape>& lines) {
       const bool in_table = TableLimit(s.band, s.level, lower, upper);
       lower_text = in_table ? Printf("%.2f", lower) : "nan";
       upper_text = in_table ? Printf("%.2f", upper) : "nan";
-      lines.push_back({"TXPower      ", Kind::kVerdict, 2, lower_text, upper_text, 2, 2, 0, 0});
+      lines.push_back({"TXPower      ", Kind::kVerdict, 2, lower_text, upper_text, 2, 2, 0, 0, 0});
       if (s.every_level && s.level_position > 0)
-        lines.push_back({"DIFF PWR      ", Kind::kVerdict, 2, "0.5", "3.5", -1, -1, 0, 0});
+        lines.push_back({"DIFF PWR      ", Kind::kVerdict, 2, "0.5", "3.5", -1, -1, 0, 0, 0});
       break;
     }
     case 1:
-      lines.push_back({"PVT MASK", Kind::kVerdict, 0, "", "", -1, -1, 0, 0});
+      lines.push_back({"PVT MASK", Kind::kVerdict, 0, "", "", -1, -1, 0, 0, 0});
       for (const std::string& name : names.pvt)
         lines.push_back({name, Kind::kNoVerdict, 2, "", "", -1, -1, -1, 0});
       break;
     case 2:
-      lines.push_back({"RMS         ", Kind::kVerdict, 2, "0", "5", -1, -1, 0, 0});
-      lines.push_back({"PEAK         ", Kind::kVerdict, 2, "0", "20", -1, -1, 0, 0});
-      lines.push_back(
-          {"FREQ ERR", Kind::kVerdict, 2, low ? "-90" : "-180", low ? "90" : "180", -1, -1, 0, 0});
+      lines.push_back({"RMS         ", Kind::kVerdict, 2, "0", "5", -1, -1, 0, 0, 0});
+      lines.push_back({"PEAK         ", Kind::kVerdict, 2, "0", "20", -1, -1, 0, 0, 0});
+      lines.push_back({"FREQ ERR", Kind::kVerdict, 2, low ? "-90" : "-180", low ? "90" : "180", -1,
+                       -1, 0, 0, 0});
       break;
     case 3:
       for (const std::string& name : names.switching)
-        lines.push_back({name, Kind::kVerdict, 2, "", "-99", 0, -1, 1, 0});
+        lines.push_back({name, Kind::kVerdict, 2, "", "-99", 0, -1, 1, 0, 0});
       lines.push_back({"30KBW Power", Kind::kValueOnly, 2, "", "", -1, -1, -1, 0});
       for (const std::string& name : names.modulation)
-        lines.push_back({name, Kind::kVerdict, 2, "", "", 1, 0, 1, 0});
+        lines.push_back({name, Kind::kVerdict, 2, "", "", 1, 0, 1, 0, 0});
       break;
     case 4:
     case 5: {
@@ -247,10 +277,10 @@ void ExpectedLines(const Setup& s, int item, std::vector<LineShape>& lines) {
     }
     case 6:
       ber_name = Printf("BERR@%.1f", static_cast<double>(s.ber_reference));
-      lines.push_back({ber_name, Kind::kBerVerdict, 2, "0", "2.44", -1, -1, 0, 0});
+      lines.push_back({ber_name, Kind::kBerVerdict, 2, "0", "2.44", -1, -1, 0, 0, 0});
       if (!s.scan && !s.antenna)
         lines.push_back(
-            {low ? "BERR@-15" : "BERR@-23", Kind::kBerVerdict, 2, "0", "2.44", -1, -1, 1, 1});
+            {low ? "BERR@-15" : "BERR@-23", Kind::kBerVerdict, 2, "0", "2.44", -1, -1, 1, 1, 1});
       break;
     default:
       break;
@@ -350,6 +380,12 @@ void CheckItem(const Setup& s, int item, const std::string& prefix, const Record
     } else if (value_missing) {
       FUZZ_CHECK(IsNan(value), what() + "no answer but a value: " + Escaped(line));
     }
+    // The integrity of the item's answer: the reference-level BER reads no ratio without it.
+    const bool untrusted =
+        shape.integrity_query >= 0 &&
+        !IntegrityIsZero(bus.AnswerOf(first_query + std::size_t(shape.integrity_query)));
+    if (untrusted && shape.kind == Kind::kBerVerdict && shape.integrity_query == 0)
+      FUZZ_CHECK(value == "99.99", what() + "untrusted but not 99.99 %: " + Escaped(line));
     if (shape.kind == Kind::kNoVerdict) {
       FUZZ_CHECK(fields[3].empty() && fields[4].empty() && fields[5].empty(),
                  what() + "does not end in three TABs: " + Escaped(line));
@@ -367,6 +403,16 @@ void CheckItem(const Setup& s, int item, const std::string& prefix, const Record
     if (shape.verdict_query >= 0 &&
         bus.NothingReceived(first_query + static_cast<std::size_t>(shape.verdict_query)))
       FUZZ_CHECK(failed, what() + "passes without an answer: " + Escaped(line));
+    // Nothing read from the answers may pass: no value, limit or flag, no trust.
+    for (const int query : {shape.verdict_query, shape.value_query}) {
+      if (query >= 0 && HoldsNoDigit(bus.AnswerOf(first_query + static_cast<std::size_t>(query))))
+        FUZZ_CHECK(failed, what() + "passes on an answer without a number: " + Escaped(line));
+    }
+    FUZZ_CHECK(!untrusted || failed, what() + "passes on an untrusted answer: " + Escaped(line));
+    const bool any_not_finite =
+        IsNotFinite(value) || IsNotFinite(fields[3]) || IsNotFinite(fields[4]);
+    FUZZ_CHECK(!any_not_finite || failed,
+               what() + "passes on a value or limit that is not a number: " + Escaped(line));
     // The run's own limits (the test set judges ORFS itself): none, no pass.
     if (shape.limit1 == "nan" || shape.limit2 == "nan")
       FUZZ_CHECK(failed, what() + "passes without a limit: " + Escaped(line));

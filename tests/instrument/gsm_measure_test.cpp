@@ -1,10 +1,17 @@
 // One test item at a time on answers given by the test: the verdict at each limit, the exact
-// result lines, the power-step check, the BER rules, the receiver checks in antenna mode, and
-// what answers that hold nothing or too little give; the run's time caption and log name.
+// result lines, the power-step check, the BER rules, the receiver checks in antenna mode, how
+// answers are split into fields, and that answers holding no result (nothing, junk, too little,
+// NaN or infinite numbers, an integrity other than 0) pass no check; the run's time caption and
+// log name.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <deque>
+#include <functional>
+#include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,27 +31,36 @@ constexpr int kTxPower = 0, kPvTime = 1, kPfError = 2, kOrfSpectrum = 3, kRxLeve
               kRxQuality = 5, kBitErrorRatio = 6;
 
 // Answers queries from a script, in order per query text (the last one repeats); records
-// every message sent. An answer of nullptr is a read with nothing received.
+// every message sent. An answer of nullptr (std::nullopt) is a read with nothing received; ""
+// is an answer of its terminator alone.
 class ScriptedBus : public GsmBus {
  public:
+  using Script = std::vector<std::optional<std::string>>;
   void Answer(const std::string& query, std::vector<const char*> answers) {
-    script_[query] = std::deque<const char*>(answers.begin(), answers.end());
+    Script script;
+    for (const char* answer : answers)
+      script.push_back(answer ? std::optional<std::string>(answer) : std::nullopt);
+    AnswerScript(query, script);
+  }
+  void AnswerScript(const std::string& query, const Script& answers) {
+    script_[query] = std::deque<std::optional<std::string>>(answers.begin(), answers.end());
   }
   void Write(std::string_view command) override { sent.emplace_back(command); }
   std::string Query(std::string_view query, long size, long& received) override {
     sent.emplace_back(query);
-    std::deque<const char*>& answers = script_[std::string(query)];
-    const char* answer = answers.empty() ? nullptr : answers.front();
+    std::deque<std::optional<std::string>>& answers = script_[std::string(query)];
+    const std::optional<std::string> answer =
+        answers.empty() ? std::nullopt : std::optional<std::string>(answers.front());
     if (answers.size() > 1)
       answers.pop_front();
-    std::string text = answer ? answer : "";
+    std::string text = answer.value_or("");
     received = answer ? std::min<long>(static_cast<long>(text.size()) + 1, size) : 0;
     return text;
   }
   Lines sent;
 
  private:
-  std::map<std::string, std::deque<const char*>> script_;
+  std::map<std::string, std::deque<std::optional<std::string>>> script_;
 };
 
 class RecordingSink : public GsmResultSink {
@@ -235,10 +251,11 @@ TEST(GsmMeasureTest, PowerVersusTimeLinesCarryTheOffsetsAndOnlyTheMaskIsJudged) 
                           p + "PVT@552.8us\t-8.80\t\t\t", p + "PVT@560.8us\t-44.60\t\t\t",
                           p + "PVT@570.8us\t-67.20\t\t\t"));
   EXPECT_EQ(result.failures, 1);
-  // A short answer: the fields past its end read 0.
+  // A short answer: the mask it holds is judged, the powers past its end are missing.
   result = Measure(bus, plan, kGsm850, 190, 12, kPvTime);
   EXPECT_EQ(result.lines[0], p + "PVT MASK\t0\t\t\tPassed");
-  EXPECT_EQ(result.lines[8], p + "PVT@570.8us\t0.00\t\t\t");
+  EXPECT_EQ(result.lines[1], p + "PVT@-28.0us\tnan\t\t\t");
+  EXPECT_EQ(result.lines[8], p + "PVT@570.8us\tnan\t\t\t");
   EXPECT_EQ(result.failures, 0);
 }
 
@@ -339,12 +356,14 @@ TEST(GsmMeasureTest, BitErrorRatioRules) {
        {"BERR@-102.5\t2.44%\t0\t2.44\t" + std::string(f), "BERR@-15\t2.43%\t0\t2.44\tPassed"},
        {"CALL:POW -102.500000dBm", "INITIATE:BERRor:ON", q, "CALL:POW -15dBm", "INITIATE:BERRor:ON",
         q, "CALL:POW -65dBm"}},
-      // A non-zero integrity is no ratio at the reference level only.
+      // A non-zero integrity is no ratio at the reference level; at the high level the ratio
+      // is logged as read, and fails.
       {kDcs,
        false,
        false,
        {"1,10000,0.50", "1,10000,0.50"},
-       {"BERR@-102.5\t99.99%\t0\t2.44\t" + std::string(f), "BERR@-23\t0.50%\t0\t2.44\tPassed"},
+       {"BERR@-102.5\t99.99%\t0\t2.44\t" + std::string(f),
+        "BERR@-23\t0.50%\t0\t2.44\t" + std::string(f)},
        {"CALL:POW -102.500000dBm", "INITIATE:BERRor:ON", q, "CALL:POW -23dBm", "INITIATE:BERRor:ON",
         q, "CALL:POW -65dBm"}},
       // Nothing received is no ratio at both levels.
@@ -415,19 +434,292 @@ TEST(GsmMeasureTest, NothingReceivedFailsEveryCheckWithNan) {
                           "EGSM:62:6\tDIFF PWR      \tnan\t0.5\t3.5\tFailed>>>>>>>>>>"));
 }
 
-TEST(GsmMeasureTest, AnswerFieldsSkipOneSeparatorAndReadZeroPastTheEnd) {
-  AnswerFields fields("1.5,-2E+01;;7\n");
-  EXPECT_EQ(fields.Next(), 1.5);
-  EXPECT_EQ(fields.Next(), -20);
-  EXPECT_EQ(fields.Next(), 0);  // ";7": a separator where a number should be reads 0
-  EXPECT_EQ(fields.Next(), 7);
-  EXPECT_EQ(fields.Next(), 0);
-  EXPECT_EQ(fields.Next(), 0);
-  // Without a number every character is a field of 0 of its own.
-  AnswerFields words("#?,3");
-  words.Skip(2);
-  EXPECT_EQ(words.Next(), 0);
-  EXPECT_EQ(words.Next(), 3);
+// The fields an answer gives, as printf writes them ("nan" for a missing one).
+Lines ReadFields(std::string answer, int count) {
+  AnswerFields fields(std::move(answer));
+  Lines read;
+  for (int i = 0; i < count; ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", fields.Next());
+    read.emplace_back(text);
+  }
+  return read;
+}
+
+TEST(GsmMeasureTest, AnswerFieldsSkipOneCharacterAfterANumberAndAFieldWithoutOneToItsSeparator) {
+  struct Case {
+    std::string answer;
+    Lines fields;
+  };
+  const Case cases[] = {
+      // Well-formed: one separator, whatever it is, after each number.
+      {"1.5,-2E+01;7", {"1.5", "-20", "7", "nan"}},
+      {"0 33.05|+.5", {"0", "33.05", "0.5", "nan"}},
+      {"  4,\t5", {"4", "5", "nan", "nan"}},  // strtod skips leading white space
+      // Fields without a number are missing and end at their separator.
+      {"1.5,-2E+01;;7\n", {"1.5", "-20", "nan", "7", "nan", "nan"}},
+      {"ERR!#,@@,--,xyz;;", {"nan", "nan", "nan", "nan", "nan", "nan"}},
+      {"#?,3", {"nan", "3", "nan"}},
+      {",,2", {"nan", "nan", "2"}},
+      {"", {"nan", "nan"}},
+      {"\n", {"nan", "nan"}},
+      {"abc", {"nan", "nan"}},
+      // A number stays what strtod reads, also when something follows it.
+      {"12dB,5", {"12", "nan", "5"}},
+      {"NAN,inf;-9e99,1e999", {"nan", "inf", "-9e+99", "inf"}},
+      {"0x10,1", {"16", "1"}},
+      // The answer ends at a zero byte.
+      {std::string("1,2\0,3", 6), {"1", "2", "nan", "nan"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    EXPECT_EQ(ReadFields(c.answer, static_cast<int>(c.fields.size())), c.fields);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Answers that do not hold the results: every item on the same kinds of bad answers.
+
+// The answers of one item that pass every check, and the lines they give (prefix
+// "EGSM:62:6\t", every level in the plan, level position 1, a previous power of 33 dBm).
+struct ItemScript {
+  int item;
+  std::vector<std::pair<std::string, Lines>> answers;  // per query, in order
+  Lines lines;
+  bool integrity;  // the answers' first field is the integrity indicator
+};
+
+const char* const kOrfsResults =
+    "0,33.05,-25.25,-25.26,-30.85,-30.86,-36.55,-36.56,-39.35,-39.36,26.25,-4.6,-4.61,-34.2,"
+    "-34.21,-37.8,-37.81,-66.1,-66.11,-69.8,-69.81,-72.9,-72.91";
+const char* const kOrfsLimits =
+    "0,-23,0,-23,0,-26,0,-26,0,-32,0,-32,0,-36,0,-36,0,0.5,-36,0,0.5,-36,0,-30,-36,0,-30,-36,0,"
+    "-33,-36,0,-33.25,-36,0,-60,-36,0,-60,-36,0,-60,-51,0,-60,-51,0,-63,-51,0,-63,-51";
+
+std::vector<ItemScript> PassingScripts() {
+  const std::string p = "EGSM:62:6\t";
+  Lines orfs;
+  const char* const switching[] = {"400KHz\t-25.25\t-23",  "-400KHz\t-25.26\t-23",
+                                   "600KHz\t-30.85\t-26",  "-600KHz\t-30.86\t-26",
+                                   "1200KHz\t-36.55\t-32", "-1200KHz\t-36.56\t-32",
+                                   "1800KHz\t-39.35\t-36", "-1800KHz\t-39.36\t-36"};
+  for (const char* line : switching)
+    orfs.push_back(p + "SWI@" + line + "\t-99\tPassed");
+  orfs.push_back(p + "30KBW Power\t26.25");
+  const char* const modulation[] = {
+      "100KHz\t-4.60\t0.5\t-36",     "-100KHz\t-4.61\t0.5\t-36",    "200KHz\t-34.20\t-30.0\t-36",
+      "-200KHz\t-34.21\t-30.0\t-36", "250KHz\t-37.80\t-33.0\t-36",  "-250KHz\t-37.81\t-33.2\t-36",
+      "400KHz\t-66.10\t-60.0\t-36",  "-400KHz\t-66.11\t-60.0\t-36", "600KHz\t-69.80\t-60.0\t-51",
+      "-600KHz\t-69.81\t-60.0\t-51", "1800KHz\t-72.90\t-63.0\t-51", "-1800KHz\t-72.91\t-63.0\t-51"};
+  for (const char* line : modulation)
+    orfs.push_back(p + "MOD@" + line + "\tPassed");
+  const std::string rxl = "CALL:MS:REPorted:RXLevel:NEW?;NEW?;NEW?";
+  const std::string rxq = "CALL:MS:REPorted:RXQuality:NEW?;NEW?;NEW?";
+  return {
+      {kTxPower,
+       {{"FETCh:TXPower?", {"0,31.00"}}},
+       {p + "TXPower      \t31.00\t28.00\t34.00\tPassed",
+        p + "DIFF PWR      \t2.00\t0.5\t3.5\tPassed"},
+       true},
+      {kPvTime,
+       {{"FETCh:PVTime?", {"0,0,33.0,-68.4,-47.9,-7.1,0.06,-0.09,-8.8,-44.6,-67.2"}}},
+       {p + "PVT MASK\t0\t\t\tPassed", p + "PVT@-28.0us\t-68.40\t\t\t",
+        p + "PVT@-18.0us\t-47.90\t\t\t", p + "PVT@-10.0us\t-7.10\t\t\t",
+        p + "PVT@0.0us\t0.06\t\t\t", p + "PVT@542.8us\t-0.09\t\t\t", p + "PVT@552.8us\t-8.80\t\t\t",
+        p + "PVT@560.8us\t-44.60\t\t\t", p + "PVT@570.8us\t-67.20\t\t\t"},
+       true},
+      {kPfError,
+       {{"FETCh:PFERror?", {"0,1.5,-4.2,-20"}}},
+       {p + "RMS         \t1.50\t0\t5\tPassed", p + "PEAK         \t-4.20\t0\t20\tPassed",
+        p + "FREQ ERR\t-20.00\t-90\t90\tPassed"},
+       true},
+      {kOrfSpectrum,
+       {{"FETCh:ORFSpectrum?", {kOrfsResults}}, {"FETCh:ORFSpectrum:LIMit:ALL?", {kOrfsLimits}}},
+       orfs,
+       true},
+      {kRxLevel,
+       {{rxl, {"9,9,8", "50,50,48"}}},
+       {p + "RXL@-102.5\t8\t4\t12\tPassed", p + "RXL@-62.5\t48\t44\t52\tPassed"},
+       false},
+      {kRxQuality,
+       {{rxq, {"0,0,1", "0,0,0"}}},
+       {p + "RXQ@-102.5\t1\t0\t3\tPassed", p + "RXQ@-62.5\t0\t0\t3\tPassed"},
+       false},
+      {kBitErrorRatio,
+       {{"FETCh:BERRor?", {"0,10000,0.15", "0,10000,0.09"}}},
+       {p + "BERR@-102.5\t0.15%\t0\t2.44\tPassed", p + "BERR@-15\t0.09%\t0\t2.44\tPassed"},
+       true},
+  };
+}
+
+// Measures `script`'s item with `answer_of` applied to each of its answers.
+Measured MeasureScript(
+    const ItemScript& script,
+    const std::function<std::optional<std::string>(const std::string&, const std::string&)>&
+        answer_of,
+    float previous = 33) {
+  ScriptedBus bus;
+  for (const auto& [query, answers] : script.answers) {
+    ScriptedBus::Script changed;
+    for (const std::string& answer : answers)
+      changed.push_back(answer_of(query, answer));
+    bus.AnswerScript(query, changed);
+  }
+  const TestPlan plan = PlanWithLevels(kEgsm, EveryLevel(kEgsm));
+  return Measure(bus, plan, kEgsm, 62, 6, script.item, 1, &previous);
+}
+
+std::vector<std::string> TabFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+    fields.push_back(line.substr(start, tab - start));
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+int CountEnding(const Lines& lines, const std::string& end) {
+  return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                        [&](const std::string& l) { return l.ends_with(end); }));
+}
+
+std::string Repeated(const std::string& field, int count) {
+  std::string row = field;
+  for (int i = 1; i < count; ++i)
+    row += "," + field;
+  return row;
+}
+
+TEST(GsmMeasureTest, WellFormedAnswersOfEveryItemPassWithTheirLines) {
+  for (const ItemScript& script : PassingScripts()) {
+    SCOPED_TRACE(script.item);
+    const Measured result =
+        MeasureScript(script, [](const std::string&, const std::string& a) { return a; });
+    EXPECT_EQ(result.lines, script.lines);
+    EXPECT_EQ(result.failures, 0);
+  }
+}
+
+TEST(GsmMeasureTest, AnswersThatDoNotHoldTheResultsFailEveryCheckOfEveryItem) {
+  struct Bad {
+    const char* name;
+    std::optional<std::string> answer;  // nullopt: nothing received
+    const char* ber_reference;          // the ratio of the reference-level BER line
+    const char* ber_high;
+  };
+  const Bad bads[] = {
+      {"junk", "ERR!#,@@,--,xyz;;", "99.99%", "nan%"},
+      {"an empty line", "", "99.99%", "nan%"},
+      {"nothing received", std::nullopt, "99.99%", "99.99%"},
+      {"NAN", "NAN", "99.99%", "nan%"},
+      {"NAN values", "0," + Repeated("NAN", 40), "nan%", "nan%"},
+      {"9e99", Repeated("9e99", 41), "99.99%", "inf%"},
+      {"-9e99 values", "0," + Repeated("-9e99", 40), "-inf%", "-inf%"},
+  };
+  for (const ItemScript& script : PassingScripts()) {
+    for (const Bad& bad : bads) {
+      SCOPED_TRACE(std::to_string(script.item) + ": " + bad.name);
+      const Measured result = MeasureScript(
+          script, [&bad](const std::string&, const std::string&) { return bad.answer; });
+      // The same lines, none passed, every value missing or not finite.
+      ASSERT_EQ(result.lines.size(), script.lines.size());
+      for (std::size_t i = 0; i < result.lines.size(); ++i) {
+        const std::string& line = result.lines[i];
+        SCOPED_TRACE(line);
+        const std::vector<std::string> fields = TabFields(line);
+        const std::vector<std::string> good = TabFields(script.lines[i]);
+        ASSERT_EQ(fields.size(), good.size());
+        EXPECT_EQ(fields[1], good[1]);
+        if (script.item == kBitErrorRatio) {
+          EXPECT_EQ(fields[2], i == 0 ? bad.ber_reference : bad.ber_high);
+        } else {
+          EXPECT_THAT(fields[2], ::testing::AnyOf("nan", "-nan", "inf", "-inf"));
+        }
+        if (good.back() == "Passed") {
+          EXPECT_EQ(fields.back(), "Failed>>>>>>>>>>");
+        }
+      }
+      EXPECT_EQ(result.failures, CountEnding(script.lines, "Passed"));
+      EXPECT_EQ(CountEnding(result.lines, "Failed>>>>>>>>>>"), result.failures);
+    }
+  }
+}
+
+TEST(GsmMeasureTest, AnIntegrityOtherThanZeroFailsTheItemsChecksWithTheValuesAsRead) {
+  for (const ItemScript& script : PassingScripts()) {
+    if (!script.integrity)
+      continue;
+    for (const char* integrity : {"1", "-1", "0.5", "", "x", "NAN", "9e99"}) {
+      SCOPED_TRACE(std::to_string(script.item) + ": integrity '" + integrity + "'");
+      // The integrity replaces the first field of the results (not of the ORFS limits).
+      const Measured result =
+          MeasureScript(script, [integrity](const std::string& query, const std::string& answer) {
+            if (query == "FETCh:ORFSpectrum:LIMit:ALL?")
+              return answer;
+            return integrity + answer.substr(answer.find(','));
+          });
+      Lines expected = script.lines;
+      for (std::string& line : expected) {
+        if (line.ends_with("Passed"))
+          line.replace(line.size() - 6, 6, "Failed>>>>>>>>>>");
+      }
+      if (script.item == kBitErrorRatio)  // the reference level reads no ratio
+        expected[0] = "EGSM:62:6\tBERR@-102.5\t99.99%\t0\t2.44\tFailed>>>>>>>>>>";
+      EXPECT_EQ(result.lines, expected);
+      EXPECT_EQ(result.failures, CountEnding(script.lines, "Passed"));
+    }
+  }
+}
+
+TEST(GsmMeasureTest, PowerStepFailsWithoutBothPowers) {
+  struct Case {
+    float previous;
+    const char* answer;
+    const char* step;
+    int failures;  // with the TX power's own check
+  };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const char* f = "Failed>>>>>>>>>>";
+  const Case cases[] = {
+      {2.0f, "ERR", "nan", 2},  // a garbled power once read as 0, a step of 2
+      {2.0f, "0,", "nan", 2},  {nan, "0,31", "nan", 1},
+      {inf, "0,31", "inf", 1}, {33.0f, "0,-9e99", "inf", 2},
+  };
+  const TestPlan plan = PlanWithLevels(kEgsm, EveryLevel(kEgsm));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    ScriptedBus bus;
+    bus.Answer("FETCh:TXPower?", {c.answer});
+    float previous = c.previous;
+    const Measured result = Measure(bus, plan, kEgsm, 62, 6, kTxPower, 1, &previous);
+    ASSERT_EQ(result.lines.size(), 2u);
+    EXPECT_EQ(result.lines[1],
+              std::string("EGSM:62:6\tDIFF PWR      \t") + c.step + "\t0.5\t3.5\t" + f);
+    EXPECT_EQ(result.failures, c.failures);
+  }
+}
+
+TEST(GsmMeasureTest, OutputSpectrumFailsAnOffsetWhoseLimitIsMissing) {
+  ScriptedBus bus;
+  bus.Answer("FETCh:ORFSpectrum?", {kOrfsResults});
+  // The first switching offset with its flag and limit; the second with its flag only.
+  bus.Answer("FETCh:ORFSpectrum:LIMit:ALL?", {"0,-23,0"});
+  const Measured result = Measure(bus, PlanWithLevels(kEgsm, {5}), kEgsm, 62, 5, kOrfSpectrum);
+  const std::string p = "EGSM:62:5\t";
+  ASSERT_EQ(result.lines.size(), 21u);
+  EXPECT_EQ(result.lines[0], p + "SWI@400KHz\t-25.25\t-23\t-99\tPassed");
+  EXPECT_EQ(result.lines[1], p + "SWI@-400KHz\t-25.26\tnan\t-99\tFailed>>>>>>>>>>");
+  EXPECT_EQ(result.lines[8], p + "30KBW Power\t26.25");
+  EXPECT_EQ(result.lines[9], p + "MOD@100KHz\t-4.60\tnan\tnan\tFailed>>>>>>>>>>");
+  EXPECT_EQ(result.failures, 19);
+
+  // Flags of 0 with limits that are not finite.
+  bus.Answer("FETCh:ORFSpectrum:LIMit:ALL?", {("0,9e99,0,-23," + Repeated("0", 60)).c_str()});
+  const Measured infinite = Measure(bus, PlanWithLevels(kEgsm, {5}), kEgsm, 62, 5, kOrfSpectrum);
+  EXPECT_EQ(infinite.lines[0], p + "SWI@400KHz\t-25.25\tinf\t-99\tFailed>>>>>>>>>>");
+  EXPECT_EQ(infinite.lines[1], p + "SWI@-400KHz\t-25.26\t-23\t-99\tPassed");
+  EXPECT_EQ(infinite.failures, 1);
 }
 
 TEST(GsmMeasureTest, PowerTablesFollowTheNominalPowersAndTolerances) {
