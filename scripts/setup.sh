@@ -30,6 +30,14 @@ vexa_install_packages() {
 }
 
 vexa_build() {
-  cmake -S "$VEXA_ROOT" -B "$VEXA_BUILD" -G Ninja "$@"
+  # ccache, when installed, lets a second build folder (sanitizers, benchmarks) reuse the
+  # objects of the first: paths are taken relative to the tree, and the build folder is not
+  # part of the key.
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$VEXA_ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$VEXA_ROOT" -B "$VEXA_BUILD" -G Ninja "${launcher[@]}" "$@"
   cmake --build "$VEXA_BUILD"
 }
