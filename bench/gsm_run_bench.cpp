@@ -1,40 +1,52 @@
 // GSM test run benchmark, run by hand (bench/gsm_run.sh builds it in build-bench and runs it).
 //
-//   gsm_run_bench [-n RUNS] [--no-scan] [--breakdown]
+//   gsm_run_bench [-n RUNS] [--no-scan] [--breakdown] [--cli VEXA_CLI | --no-cli]
 //
 // Loads the instrument simulator as the GPIB driver ($VEXA_GPIB_LIBRARY, by default the
 // libvexa-gpib-sim.so of this build) with no latency, configures the test set with the plan
 // of the test-plan window as it opens (as "Config" does), then:
 //
 //  1. Engine against raw bus: RUNS times (default 20) the whole run of that plan (Start Test,
-//     then the worker's procedure, with a view that keeps the lines in a vector and the log
-//     written into a temporary directory), alternating with a replay of exactly the bus
-//     traffic of one such run: every message the simulator logged during a recorded run,
-//     written in order through one GpibSession::Link, and read after each query (a message
-//     ending in '?') with the engine's read sizes. No parsing, no formatting. Prints the
-//     median and the fastest time of each and their ratios (the fastest runs are the least
-//     disturbed by other work on the machine); the engine's overhead is the difference.
-//     With --breakdown, also where the engine's own time goes: the measurements' parsing and
-//     result lines alone (MeasureItem over the answers of the recorded run, no bus), the log
-//     file alone (SaveNewLog of the run's lines), and the replay taking the session's current
-//     descriptor and a command copy for every call, as the run's bus does; every part is
-//     timed in every round, and the fastest of each is shown.
+//     then the worker's procedure, with a view like the page's: the newest 20,000 memo lines
+//     and every line to the log, streamed into a temporary directory), alternating with a
+//     replay of exactly the bus traffic of one such run: every message the simulator logged
+//     during a recorded run, written in order through one GpibSession::Link, and read after each
+//     query (a message ending in '?') with the engine's read sizes. No parsing, no formatting.
+//     Prints the median and the fastest time of each and their ratios (the fastest runs are the
+//     least disturbed by other work on the machine); the engine's overhead is the difference. With
+//     --breakdown, also where the engine's own time goes: the measurements' parsing and result
+//     lines alone (MeasureItem over the answers of the recorded run, no bus), the log file alone
+//     (the run's lines through a StreamedLog), and the replay taking the session's current
+//     descriptor and a command copy for every call, as the run's bus does; every part is timed in
+//     every round, and the fastest of each is shown.
 //  2. Scan mode: all four bands, every channel of each band (971), every level, all items,
 //     one run. Prints its time, its result lines and the peak resident memory of the process
-//     (getrusage ru_maxrss, which also holds the lines the view keeps and the log's copy).
+//     (getrusage ru_maxrss, which also holds the lines the view keeps).
+//  3. The same scan through `vexa-cli gsm-test` (the vexa-cli of this build, or --cli PATH) on
+//     a plan file of that plan, in a temporary directory, stdout to /dev/null: its exit code,
+//     time, log lines and peak resident memory (ru_maxrss of the child; the goal: 32 MB).
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "instrument/gpib_session.h"
 #include "instrument/gsm_test_run.h"
+#include "instrument/plan_file.h"
 #include "instrument/plan_form.h"
 #include "instrument/run_log.h"
 #include "instrument/test_plan.h"
@@ -52,20 +64,53 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// The "8960" page reduced to its memo: the lines in a vector, everything else ignored.
-class VectorView : public GsmRunView {
+// The "8960" page reduced to its memo: the newest kGsmMemoLineLimit lines, as the page keeps
+// them, each line also to the attached log, under one lock as the page's memo holds it;
+// everything else ignored.
+class PageView : public GsmRunView {
  public:
-  void AppendLine(const std::string& line) override { lines.push_back(line); }
-  void ClearMemo() override { lines.clear(); }
-  std::vector<std::string> MemoLines() override { return lines; }
+  void AppendLine(const std::string& line) override {
+    const std::lock_guard lock(mutex_);
+    ++lines;
+    tail_.push_back(line);
+    if (tail_.size() > vexa::kGsmMemoLineLimit)
+      tail_.pop_front();
+    if (log_)
+      log_->AppendLine(line);
+  }
+  void ClearMemo() override {
+    const std::lock_guard lock(mutex_);
+    tail_.clear();
+    log_.reset();
+  }
+  std::vector<std::string> MemoLines() override {
+    const std::lock_guard lock(mutex_);
+    return {tail_.begin(), tail_.end()};
+  }
+  void AttachLog(std::shared_ptr<vexa::StreamedLog> log) override {
+    const std::lock_guard lock(mutex_);
+    log_ = std::move(log);
+  }
+  std::shared_ptr<vexa::StreamedLog> AttachedLog() override {
+    const std::lock_guard lock(mutex_);
+    return log_;
+  }
   void SetTestTime(const std::string&) override {}
   void SetRunning(bool) override {}
   void SetVerdictColour(vexa::VerdictColour) override {}
   void ShowProgress(long, long, double) override {}
   void Beep(int) override {}
-  bool AskToReconnect(const std::atomic<bool>&) override { return false; }
+  vexa::ReconnectAnswer AskToReconnect(const std::atomic<bool>&,
+                                       const std::atomic<bool>&) override {
+    return vexa::ReconnectAnswer::kStopTest;
+  }
 
-  std::vector<std::string> lines;
+  std::size_t lines = 0;  // lines the memo received
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::string> tail_;
+  std::shared_ptr<vexa::StreamedLog> log_;
 };
 
 class QuietPage : public vexa::MemoSink, public vexa::ConfigureView {
@@ -102,7 +147,7 @@ struct EngineRun {
 };
 
 EngineRun RunEngine(const std::string& log_directory) {
-  VectorView view;
+  PageView view;
   vexa::GsmRunOptions options;
   options.log_directory = log_directory;
   const Clock::time_point start = Clock::now();
@@ -112,7 +157,7 @@ EngineRun RunEngine(const std::string& log_directory) {
   if (run.Start())
     result.outcome = run.Run();
   result.seconds = Seconds(start);
-  result.lines = view.lines.size();
+  result.lines = view.lines;
   // Runs within one minute get the same log name, and the log then takes the next free
   // numbered name, trying every taken one first; remove it so every run is the first.
   if (!run.log_path().empty())
@@ -307,8 +352,13 @@ void Breakdown(std::vector<Message> messages, int runs, const std::string& log_d
     measure.push_back(MeasureOnly(messages, sink));
     lines = sink.lines.size();
     const Clock::time_point start = Clock::now();
-    const vexa::SavedLog saved =
-        vexa::SaveNewLog(log_directory, "breakdown", ".xls", sink.lines, vexa::kCreditLine);
+    vexa::SavedLog saved;
+    {
+      vexa::StreamedLog streamed(log_directory);
+      for (const std::string& line : sink.lines)
+        streamed.AppendLine(line);
+      saved = streamed.Finish("breakdown", ".xls", vexa::kCreditLine);
+    }
     log.push_back(Seconds(start));
     std::filesystem::remove(saved.path);
     parse.push_back(ParseOnly(messages, checksum));
@@ -325,7 +375,7 @@ void Breakdown(std::vector<Message> messages, int runs, const std::string& log_d
   std::printf("  MeasureItem parsing and lines (%zu):  %9.3f ms\n", lines, measure_ms);
   std::printf("    of which AnswerFields on the answers: %9.3f ms (checksum %g)\n",
               Fastest(parse) * 1000, checksum);
-  std::printf("  log file (SaveNewLog, fsync):           %9.3f ms\n", log_ms);
+  std::printf("  log file (StreamedLog, fsync):          %9.3f ms\n", log_ms);
   std::printf("  rest (view calls, walk, Start):         %9.3f ms\n",
               engine_ms - like_run_ms - measure_ms - log_ms);
 }
@@ -372,13 +422,8 @@ void CompareWithRawBus(int runs, const std::string& log_directory, bool breakdow
     Breakdown(messages, runs, log_directory);
 }
 
-void ScanAllBands(const std::string& log_directory) {
-  // A fresh simulator, so that its command log of the runs before does not count in the peak.
-  // The reset releases every descriptor: the session forgets its own without releasing it,
-  // since the number may be handed out anew.
-  vexa_sim_reset();
-  vexa::TestSetDevice.ResetForTesting();
-  vexa::PlanForm form;
+// The test-plan window with every band in scan mode, every level and every item.
+void ScanForm(vexa::PlanForm& form) {
   form.FormCreate();
   for (int band = 0; band < vexa::kBandCount; ++band) {
     form.SetBandChecked(band, true);
@@ -386,6 +431,16 @@ void ScanAllBands(const std::string& log_directory) {
   }
   form.Button1Click();  // every level of every band
   form.Button2Click();  // every item
+}
+
+void ScanAllBands(const std::string& log_directory) {
+  // A fresh simulator, so that its command log of the runs before does not count in the peak.
+  // The reset releases every descriptor: the session forgets its own without releasing it,
+  // since the number may be handed out anew.
+  vexa_sim_reset();
+  vexa::TestSetDevice.ResetForTesting();
+  vexa::PlanForm form;
+  ScanForm(form);
   Configure(form);
   long channels = 0;
   for (int band = 0; band < vexa::kBandCount; ++band)
@@ -402,12 +457,65 @@ void ScanAllBands(const std::string& log_directory) {
               rss_before / 1024.0);
 }
 
+// Lines (CR LF or LF ended) of a file.
+long CountLines(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  long lines = 0;
+  for (std::string line; std::getline(file, line);)
+    ++lines;
+  return lines;
+}
+
+// The scan through vexa-cli gsm-test in a directory of its own; stdout goes to /dev/null,
+// stderr (the progress) to a file shown when the run did not pass.
+void ScanInCli(const std::string& cli, const std::filesystem::path& directory) {
+  std::filesystem::create_directories(directory);
+  vexa::PlanForm form;
+  ScanForm(form);
+  vexa::SavePlanFile(form, (directory / "scan").string());
+  const std::string stderr_path = (directory / "stderr.txt").string();
+  const Clock::time_point start = Clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(directory.c_str()) != 0)
+      _exit(126);
+    const int null = open("/dev/null", O_WRONLY);
+    const int err = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (null < 0 || err < 0 || dup2(null, 1) < 0 || dup2(err, 2) < 0)
+      _exit(126);
+    execl(cli.c_str(), cli.c_str(), "gsm-test", "scan.tpl", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child) {
+    std::fprintf(stderr, "gsm_run_bench: could not run %s\n", cli.c_str());
+    return;
+  }
+  const double seconds = Seconds(start);
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  long log_lines = 0;
+  const std::filesystem::path logs = directory / "GSM Log";
+  if (std::filesystem::exists(logs)) {
+    for (const auto& entry : std::filesystem::directory_iterator(logs))
+      log_lines += CountLines(entry.path());
+  }
+  std::printf("scan mode through %s gsm-test (stdout to /dev/null):\n", cli.c_str());
+  std::printf("  exit code %d, time %.2f s, %ld log lines\n", code, seconds, log_lines);
+  std::printf("  peak RSS %.1f MB (goal <= 32 MB)\n", static_cast<double>(usage.ru_maxrss) / 1024);
+  if (code != 0) {
+    std::ifstream err(stderr_path);
+    std::fprintf(stderr, "%s", std::string(std::istreambuf_iterator<char>(err), {}).c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = 20;
   bool scan = true;
   bool breakdown = false;
+  std::string cli = VEXA_CLI_PATH;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-n") == 0 && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
@@ -415,8 +523,14 @@ int main(int argc, char** argv) {
       scan = false;
     } else if (std::strcmp(argv[i], "--breakdown") == 0) {
       breakdown = true;
+    } else if (std::strcmp(argv[i], "--cli") == 0 && i + 1 < argc) {
+      cli = argv[++i];
+    } else if (std::strcmp(argv[i], "--no-cli") == 0) {
+      cli.clear();
     } else {
-      std::fprintf(stderr, "usage: gsm_run_bench [-n RUNS] [--no-scan] [--breakdown]\n");
+      std::fprintf(stderr,
+                   "usage: gsm_run_bench [-n RUNS] [--no-scan] [--breakdown] "
+                   "[--cli VEXA_CLI | --no-cli]\n");
       return 2;
     }
   }
@@ -430,6 +544,8 @@ int main(int argc, char** argv) {
   CompareWithRawBus(runs, log_directory.string(), breakdown);
   if (scan)
     ScanAllBands(log_directory.string());
+  if (scan && !cli.empty())
+    ScanInCli(cli, log_directory / "cli");
   std::filesystem::remove_all(log_directory);
   return 0;
 }

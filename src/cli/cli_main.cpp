@@ -1,4 +1,9 @@
 // vexa-cli: the calculators without the window, one subcommand each.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +15,7 @@
 
 #include "cli/commands.h"
 #include "cli/connection_options.h"
+#include "cli/run_terminal.h"
 #include "core/convert.h"
 
 namespace {
@@ -26,23 +32,36 @@ void PrintHelp(std::ostream& out) {
       << "Exit status:\n"
       << "  0  done; for console and runs: every instrument command succeeded\n"
       << "  1  the page refused the input or an action ended on an error (message on stderr);\n"
-      << "     console: a command failed on the bus or was refused\n"
+      << "     console: a command failed on the bus or was refused; any command: standard\n"
+      << "     output could not be written (one message on stderr; the command still ran to\n"
+      << "     its end, a run wrote its log)\n"
       << "  2  bad usage (unknown command, key, action or band, missing arguments)\n"
       << "  3  gsm-test: the run finished with the verdict \"Failed\"\n"
-      << "  4  gsm-test, current-test: the run was stopped (SIGINT, SIGTERM) before the end\n\n"
+      << "  4  console, configure, gsm-test, current-test: stopped by SIGINT, SIGTERM or SIGHUP\n"
+      << "     before the end\n"
+      << "  130, 143  a second SIGINT or SIGTERM ended the program at once (128 + signal)\n\n"
+      << "Signals (console, configure, gsm-test, current-test):\n"
+      << "  SIGINT (Ctrl-C), SIGTERM or SIGHUP (the terminal closed) stops as the page's stop\n"
+      << "  button does: a run ends after the bus call in progress (current-test with its\n"
+      << "  summary and log), console sends no further command, configure and\n"
+      << "  gsm-test finish the set-up in progress and start no run. A second SIGINT or\n"
+      << "  SIGTERM ends the program at once. A closed standard output (a pipe whose reader\n"
+      << "  ended, a closed terminal) never ends a command: it stops being written to.\n\n"
       << vexa::cli::ConnectionOptionsHelp();
 }
 
-}  // namespace
+// Standard descriptors that are closed get /dev/null, so that no file the command opens takes
+// their place. Standard output's is opened for reading only: writing to it still fails.
+void FillClosedStandardDescriptors() {
+  for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) {
+      [[maybe_unused]] const int opened =
+          open("/dev/null", descriptor == STDERR_FILENO ? O_WRONLY : O_RDONLY);
+    }
+  }
+}
 
-int main(int argc, char** argv) {
-  // Numbers are shown with the user's regional decimal separator, as in the window.
-  std::setlocale(LC_ALL, "");
-  if (const std::lconv* conventions = std::localeconv(); conventions && conventions->decimal_point)
-    vexa::SetDecimalSeparator(vexa::DecimalSeparatorFor(conventions->decimal_point));
-  std::setlocale(LC_NUMERIC, "C");
-
-  std::vector<std::string> args(argv + 1, argv + argc);
+int RunCommandLine(const std::vector<std::string>& args) {
   if (args.empty()) {
     std::cerr << "vexa-cli: missing COMMAND (one of";
     for (const vexa::cli::Command& command : vexa::cli::Commands())
@@ -86,4 +105,28 @@ int main(int argc, char** argv) {
   std::cerr << "vexa-cli: unknown command '" << args[0] << "'\n\n";
   PrintHelp(std::cerr);
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  FillClosedStandardDescriptors();
+  // A pipe whose reader ended (`vexa-cli gsm-test | head -3`) is a failed write, not the end of
+  // the program: the command goes on to its end, and a run writes its log.
+  signal(SIGPIPE, SIG_IGN);
+
+  // Numbers are shown with the user's regional decimal separator, as in the window.
+  std::setlocale(LC_ALL, "");
+  if (const std::lconv* conventions = std::localeconv(); conventions && conventions->decimal_point)
+    vexa::SetDecimalSeparator(vexa::DecimalSeparatorFor(conventions->decimal_point));
+  std::setlocale(LC_NUMERIC, "C");
+
+  // Every command writes standard output through this buffer; a write that fails is reported
+  // once and makes the exit status 1 when the command itself had nothing worse to say.
+  vexa::cli::OutputBuffer output(STDOUT_FILENO, std::cerr);
+  std::streambuf* const previous = std::cout.rdbuf(&output);
+  const int code = RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  std::cout.flush();
+  std::cout.rdbuf(previous);
+  return output.failed() && code == 0 ? 1 : code;
 }

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/run_terminal.h"
 #include "cli/testset_cli.h"
 #include "core/errors.h"
 #include "core/latin1.h"
@@ -13,7 +14,7 @@
 namespace vexa::cli {
 
 void StreamPage::AppendLine(const std::string& line) {
-  lines_.push_back(line);
+  Keep(line);
   out_ << Latin1ToUtf8(line) << '\n';
   out_.flush();
 }
@@ -61,10 +62,13 @@ int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::o
       return 2;
     }
   }
+  // A signal lets the set-up finish (the test set is not left half set up) and ends with
+  // exit code 4, so that a script does not go on to a run.
+  const StopSignals signals;
   StreamPage page(out);
   const int code = ConfigureFromPlan(file, no_reset, page, err);
   out.flush();
-  return code;
+  return code == 0 && signals.StopRequested() ? 4 : code;
 }
 
 }  // namespace
@@ -75,7 +79,8 @@ std::vector<Command> ConfigureCommands() {
        "Press Config in the test-plan window as it opens, or with the plan FILE opened (and "
        "\"*RST\" unchecked with --no-rst): capture the plan, send the set-up sequence to the "
        "test set (GPIB driver from $VEXA_GPIB_LIBRARY or the usual Linux names) and print the "
-       "memo lines. Exit code 1 when opening or the capture stopped on an error.",
+       "memo lines. SIGINT, SIGTERM or SIGHUP lets the set-up finish, then exit code 4. Exit "
+       "code 1 when opening or the capture stopped on an error.",
        RunConfigure},
   };
 }

@@ -70,11 +70,11 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
       return;
     const double done = std::min(batch.elapsed_ms / batch.test_ms, 1.0);
     const double left = std::max(batch.test_ms - batch.elapsed_ms, 0.0);
-    progress_.Show(Format("Progress: %ld readings (%d%%), elapsed %s, left %s, Aver %f mA",
-                          batch.batches * kReadingsPerBatch, static_cast<int>(done * 100.0),
-                          MinutesAndSeconds(batch.elapsed_ms).c_str(),
-                          MinutesAndSeconds(left).c_str(), batch.running_mean * 1000.0),
-                   done, batch.elapsed_ms);
+    progress_.Show(
+        Format("Progress: %ld readings (%d%%), elapsed %s, left %s, Aver %f mA", batch.readings,
+               static_cast<int>(done * 100.0), MinutesAndSeconds(batch.elapsed_ms).c_str(),
+               MinutesAndSeconds(left).c_str(), batch.running_mean * 1000.0),
+        done, batch.elapsed_ms);
   }
   void PollInterrupt() {
     if (Interrupted() && run_)
@@ -146,13 +146,15 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
   }
 
   err << DcSourceDevice.ConnectionNote() << '\n';
-  InterruptHandlers interrupts;
+  StopSignals signals;
   TerminalCurrentView view(out, err, demo, csv.empty() ? nullptr : &csv_file);
   DcSourceDevice.SetMemo(&view);
   int code = kFinished;
   {
     CurrentTestRun run(DcSourceDevice, view, SystemRunClock());
     view.SetRun(&run);
+    // Stop from the signal's watcher, also while the run waits in a bus call.
+    const StopSignals::ActionScope stop = signals.OnStop([&run] { run.RequestStop(); });
     bool configured = false;
     try {
       configured = run.Configure(settings, demo);
@@ -167,6 +169,9 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
         run.RequestStop();
       const RunOutcome outcome = run.Run();
       if (run.log_failed()) {
+        code = kRefused;
+      } else if (run.source_failed()) {
+        err << "The DC source stopped answering: the run ended early.\n";
         code = kRefused;
       } else if (outcome != RunOutcome::kFinished) {
         err << "Test stopped before the end.\n";
@@ -200,9 +205,12 @@ std::vector<Command> CurrentTestCommands() {
        "and histogram); progress and time left go to stderr. The log is written to \"Current "
        "Log\" under the working directory. --demo runs on random readings when the DC source "
        "cannot be opened; --csv writes one row per batch of 50 readings (elapsed_s, mean_mA, "
-       "min_mA, max_mA). SIGINT or SIGTERM acts as Stop: the run ends after its batch with "
-       "the summary and the log. Exit code 0 finished, 4 stopped, 1 refused at the set-up "
-       "(no DC source, a field out of range or not a number) or the log could not be written.",
+       "min_mA, max_mA). SIGINT, SIGTERM or SIGHUP acts as Stop: the run ends before its next "
+       "reading "
+       "with the summary and the log. A failed read is no reading (one memo line each); "
+       "3 in a row end the run with its summary and log. Exit code 0 finished, 4 stopped, 1 "
+       "refused at the set-up (no DC source, a field out of range or not a number), the DC "
+       "source stopped answering, or the log could not be written.",
        RunCurrentTest},
   };
 }

@@ -3,6 +3,7 @@
 // progress on stderr, and writes the same log file as the page.
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "cli/commands.h"
@@ -32,6 +33,9 @@ class TerminalRunView : public GsmRunView {
   }
   void ClearMemo() override { page_.ClearMemo(); }
   std::vector<std::string> MemoLines() override { return page_.lines(); }
+  // The page holds the log, so that the session's own memo lines reach it too.
+  void AttachLog(std::shared_ptr<StreamedLog> log) override { page_.AttachLog(std::move(log)); }
+  std::shared_ptr<StreamedLog> AttachedLog() override { return page_.log(); }
   void SetTestTime(const std::string& /*caption*/) override { PollInterrupt(); }
   void SetRunning(bool running) override {
     if (!running)
@@ -52,11 +56,12 @@ class TerminalRunView : public GsmRunView {
     progress_.Erase();
     err_ << '\a' << std::flush;
   }
-  bool AskToReconnect(const std::atomic<bool>& /*cancelled*/) override {
+  ReconnectAnswer AskToReconnect(const std::atomic<bool>& stop_requested,
+                                 const std::atomic<bool>& /*cancelled*/) override {
     progress_.Erase();
     err_ << kConnectMsLine << '\n' << std::flush;
     // Interrupted while the call is down: the run gives up waiting and ends as stopped.
-    return !Interrupted();
+    return Interrupted() || stop_requested ? ReconnectAnswer::kStopTest : ReconnectAnswer::kRetry;
   }
 
  private:
@@ -101,6 +106,9 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
 
+  // A signal during the set-up lets it finish (the test set is not left half set up); then
+  // no run starts.
+  StopSignals signals;
   StreamPage page(out);
   if (ConfigureFromPlan(file, no_reset, page, err) != 0)
     return kRefused;
@@ -110,17 +118,26 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
     return kRefused;
   }
 
-  InterruptHandlers interrupts;
   TerminalRunView view(page, err);
   TestSetDevice.SetMemo(&page);
   int code = kPassed;
   for (int run_number = 1;; ++run_number) {
+    if (signals.StopRequested()) {
+      err << "Test stopped before the end.\n";
+      code = kStoppedEarly;
+      break;
+    }
     GsmRunOptions options;
     options.trace_path = trace;
     options.trace_append = run_number > 1;
     GsmTestRun run(ProgramTestPlan, TestSetDevice, view, SystemRunClock(), options);
     view.SetRun(&run);
+    // Stop Test from the signal's watcher, also while the run waits in a bus call.
+    const StopSignals::ActionScope stop = signals.OnStop([&run] { run.RequestStop(); });
     if (!run.Start()) {
+      // A log or trace that cannot be written: the reason, in the memo, goes to stderr too.
+      if (!run.start_error().empty())
+        err << "vexa-cli: " << run.start_error() << "; the test was not started.\n";
       code = kRefused;
       break;
     }
@@ -151,9 +168,10 @@ std::vector<Command> GsmTestCommands() {
        "and print the memo lines as they come; progress and time left go to stderr. The log is "
        "written to \"GSM Log\" under the working directory. --series presses Start Test again "
        "after each run until an antenna series is complete; --trace writes every command and "
-       "answer with a time stamp to FILE. SIGINT or SIGTERM acts as Stop Test. Exit code 0 "
+       "answer with a time stamp to FILE. SIGINT, SIGTERM or SIGHUP acts as Stop Test. Exit code 0 "
        "\"Passed\", 3 \"Failed\", 4 stopped before the end, 1 refused at the start (no call, "
-       "plan error) or the log could not be written.",
+       "plan error, a log folder or trace FILE that cannot be written) or the log could not be "
+       "written.",
        RunGsmTest},
   };
 }

@@ -114,11 +114,21 @@ void ConnectionDialog::accept() {
   const Connection choice = Choice();
   const std::string problem = CheckConnection(choice.transport, choice.resource);
   if (!problem.empty()) {
-    ErrorLabel->setText(QString::fromStdString(problem));
-    ErrorLabel->show();
+    ShowError(QString::fromStdString(problem));
     return;
   }
+  if (apply_) {
+    if (const QString refused = apply_(choice); !refused.isEmpty()) {
+      ShowError(refused);
+      return;
+    }
+  }
   QDialog::accept();
+}
+
+void ConnectionDialog::ShowError(const QString& reason) {
+  ErrorLabel->setText(reason);
+  ErrorLabel->show();
 }
 
 ConnectionControl::ConnectionControl(QWidget* page, GpibSession& session, ElidedPathLabel* note,
@@ -150,9 +160,9 @@ void ConnectionControl::Place(int note_left, int note_top, int width) {
   note_->setGeometry(note_left, note_top, std::max(0, width - button_width - 4), height);
 }
 
-void ConnectionControl::SetRunning(bool running) {
-  Button->setEnabled(!running);
-  if (running && dialog_)
+void ConnectionControl::SetBusy(bool busy) {
+  Button->setEnabled(!busy);
+  if (busy && dialog_)
     dialog_->reject();
 }
 
@@ -171,7 +181,7 @@ void ConnectionControl::ButtonClick() {
   dialog_ = new ConnectionDialog(instrument_, session_.connection(), session_.address(),
                                  Button->window());
   dialog_->setAttribute(Qt::WA_DeleteOnClose);
-  connect(dialog_, &QDialog::accepted, this, [this] { Apply(dialog_->Choice()); });
+  dialog_->SetApply([this](const Connection& connection) { return Apply(connection); });
   connect(dialog_, &QObject::destroyed, this, [this] { dialog_ = nullptr; });
   dialog_->open();
 }

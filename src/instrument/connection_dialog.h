@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <functional>
 
 #include "instrument/gpib_session.h"
 #include "instrument/instrument_address.h"
@@ -25,19 +26,25 @@ class ConnectionDialog : public QDialog {
 
   // The choice as it stands in the fields.
   Connection Choice() const;
+  // What OK does with a choice the transport can carry: "" when it took effect, else why not
+  // (the dialog then stays open and shows the reason). Without it OK only closes the dialog.
+  void SetApply(std::function<QString(const Connection&)> apply) { apply_ = std::move(apply); }
 
   QComboBox* TransportBox;
   QLineEdit* AddressEdit;
   QLabel* HintLabel;
   QLabel* ErrorLabel;
 
-  // OK: accepted only when the transport can carry the address; else the reason shows.
+  // OK: accepted only when the transport can carry the address and the choice took effect;
+  // else the reason shows.
   void accept() override;
 
  private:
   void TransportChanged(int index);
+  void ShowError(const QString& reason);
 
   const int default_primary_;
+  std::function<QString(const Connection&)> apply_;
 };
 
 // The page's part: the "..." (connection) button at the end of the note line under the memo,
@@ -54,10 +61,13 @@ class ConnectionControl : public QObject {
 
   // Places the button at the right end of the note's line and gives the note the rest.
   void Place(int note_left, int note_top, int width);
-  // No change of connection while a run uses the session.
-  void SetRunning(bool running);
+  // No change of connection while the page works with the instrument (a run, the set-up, a
+  // console command), from the click that starts the work until it has ended: the button is
+  // disabled and an open dialog is closed.
+  void SetBusy(bool busy);
   // Applies a choice: sets the session's connection, remembers it, updates the note. Returns
-  // "" or the reason it was refused (the connection then stays as it was).
+  // "" or the reason it was refused (the connection then stays as it was), such as the
+  // session being in use by work that began elsewhere.
   QString Apply(const Connection& connection);
   // The dialog while it is open (tests drive it), else nullptr.
   ConnectionDialog* OpenDialog() const { return dialog_; }

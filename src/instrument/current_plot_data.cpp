@@ -63,6 +63,7 @@ void CurrentPlotData::Add(const CurrentBatch& batch) {
   }
   histogram_ = batch.histogram;
   batches_ = batch.batches;
+  readings_ = batch.readings;
   test_seconds_ = batch.test_ms / 1000.0;
   running_mean_ma_ = batch.running_mean * 1000.0;
 }

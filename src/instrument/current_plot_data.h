@@ -36,6 +36,7 @@ class CurrentPlotData {
   std::vector<CurrentPlotPoint> Points() const;
   const std::array<long, kHistogramBuckets>& histogram() const { return histogram_; }
   long batches() const { return batches_; }
+  long readings() const { return readings_; }
   double test_seconds() const { return test_seconds_; }
   double running_mean_ma() const { return running_mean_ma_; }
 
@@ -49,6 +50,7 @@ class CurrentPlotData {
   long stride_ = 1;
   std::array<long, kHistogramBuckets> histogram_{};
   long batches_ = 0;
+  long readings_ = 0;
   double test_seconds_ = 0;
   double running_mean_ma_ = 0;
 };

@@ -169,7 +169,7 @@ void CurrentPlotWindow::ShowData(const CurrentPlotData& data) {
   count_axis_->setRange(0, AxisTop(static_cast<double>(most)));
   count_axis_->applyNiceNumbers();
 
-  const long readings = data_.batches() * kReadingsPerBatch;
+  const long readings = data_.readings();
   Summary->setText(readings > 0
                        ? QString::fromStdString(Format("%ld readings in %.1f s, mean %.3f mA",
                                                        readings, last_s, data_.running_mean_ma()))

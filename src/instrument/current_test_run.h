@@ -9,7 +9,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,8 @@ struct CurrentSettings {
 inline constexpr int kReadingsPerBatch = 50;
 inline constexpr long kCurrentAnswerSize = 40;
 inline constexpr int kHistogramBuckets = 8;
+// Failed reads in a row that end the run: the source has stopped answering.
+inline constexpr int kFailedReadLimit = 3;
 
 // The bucket of a reading (amperes), or -1 for 3 A or more. The thresholds are compared in
 // double precision, so 0.01 A (held just below 0.01 in single precision) falls in bucket 1.
@@ -45,6 +49,7 @@ std::string HistogramLine(int bucket, long count, long total);
 // What one finished batch adds to the picture (the plot and the progress).
 struct CurrentBatch {
   long batches = 0;       // batches done, this one included
+  long readings = 0;      // readings so far (failed reads are none)
   double elapsed_ms = 0;  // since the start of the run
   double test_ms = 0;     // the whole test time
   float batch_mean = 0;   // this batch's readings, A
@@ -83,6 +88,9 @@ class CurrentRunView {
 inline constexpr const char* kSampleRateRefusal = "sample rate should between 15.6us and 31200s !";
 inline constexpr const char* kBufferLengthRefusal = "buffer length should between 1 and 4096 !";
 inline constexpr const char* kTestTimeRefusal = "test time should be a number of minutes above 0 !";
+// The last line of a run that the DC source's silence ended.
+inline constexpr const char* kSourceSilentLine =
+    "Test ended early: the DC source gave no reading 3 times in a row";
 inline constexpr const char* kCurrentFinishedLine =
     ">>>>>>>>>>>>>>>>>Current Test Finished !>>>>>>>>>>>>>>>>>>>>";
 
@@ -103,31 +111,44 @@ class CurrentTestRun {
   CurrentTestRun& operator=(const CurrentTestRun&) = delete;
 
   // "Config&&Test" up to the start of the worker (the caller's thread): clears the memo,
-  // refuses a test time that is not a number above 0, opens the DC source (demo mode goes on
-  // without it), sends the set-up and checks the interval and the buffer length. Returns true
-  // when the worker may start. A field that is not a number throws ConversionError after the
+  // refuses a test time that is not a number above 0, creates the log (its temporary file) and
+  // refuses, with the reason in the memo, when it cannot be created, opens the DC source (demo mode
+  // goes on without it), sends the set-up and checks the interval and the buffer length. Returns
+  // true when the worker may start. A field that is not a number throws ConversionError after the
   // buttons were swapped, as the page's guard expects; the run flag is then clear.
   bool Configure(const CurrentSettings& settings, bool demo_mode);
   // The worker: batches until the test time is over or Stop, then the summary and the log.
+  // kNotStarted without a Configure that returned true.
   RunOutcome Run();
 
-  // "Stop" (any thread): the run ends after the current batch, with its summary and log.
-  void RequestStop() { running_ = false; }
-  // Closing the window (any thread): the run ends at its next bus call, without summary or
-  // log and without further view calls.
+  // "Stop" (any thread): the run ends before its next bus call, with its summary over the
+  // readings so far and its log.
+  void RequestStop();
+  // Closing the window (any thread): the run ends at once, without summary or log and without
+  // further view calls; a bus call in progress is aborted where the transport allows it.
   void Cancel();
   bool running() const { return running_; }
 
   // After Run: the log written ("" when none) and whether writing it failed.
   const std::string& log_path() const { return log_path_; }
   bool log_failed() const { return log_failed_; }
-  long readings() const { return batches_ * kReadingsPerBatch; }
+  long readings() const { return readings_; }
+  // True when the run ended because the DC source stopped answering (kFailedReadLimit failed
+  // reads in a row).
+  bool source_failed() const { return source_failed_; }
 
  private:
   struct Cancelled {};
+  struct Stopped {};
+  // Before every bus call: throws Cancelled, or Stopped after Stop.
+  void CheckStopAndCancel();
   // One "MEAS:CURR?" on the session's current descriptor (a console command that opens the
   // source anew during the run is followed, as the page's command line shares the session).
-  float ReadCurrent();
+  // The current in amperes, or no value when the source gave none (a failed write or read,
+  // or an answer without a number): the memo then has one line saying so.
+  std::optional<float> ReadCurrent();
+  // Adds one reading to the run's figures and its sample line to the memo.
+  void Count(float reading);
   void Summarise();
 
   GpibSession& session_;
@@ -151,10 +172,15 @@ class CurrentTestRun {
   float minimum_ = 3;
   double sum_ = 0;
   long batches_ = 0;
+  long readings_ = 0;
+  int failures_in_row_ = 0;
+  bool source_failed_ = false;
   std::array<long, kHistogramBuckets> histogram_{};
   std::uint32_t random_state_ = 0;
   std::string log_path_;
   bool log_failed_ = false;
+  // From Configure to Run: the log, created before the first command.
+  std::unique_ptr<StreamedLog> log_file_;
 };
 
 }  // namespace vexa

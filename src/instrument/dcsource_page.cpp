@@ -80,6 +80,7 @@ DcSourcePage::DcSourcePage(QWidget* parent)
 
 DcSourcePage::~DcSourcePage() {
   FormClose();
+  commands_.Join();
   JoinWorker();
   Memo5->SetTap(nullptr);
   DcSourceDevice.DetachMemo(Memo5);
@@ -97,8 +98,13 @@ void DcSourcePage::Relayout(int sheet_width, int sheet_height) {
 }
 
 void DcSourcePage::FormClose() {
-  if (run_)
+  const bool working = worker_busy_ || commands_pending_ > 0;
+  commands_pending_ -= static_cast<int>(commands_.Cancel());
+  if (worker_busy_ && run_)
     run_->Cancel();
+  // A console command (or the configuration before the run) may wait in a bus call.
+  if (working)
+    DcSourceDevice.AbortCalls();
 }
 
 void DcSourcePage::SetRunEnvironment(RunClock* clock, const std::string& log_directory,
@@ -109,10 +115,26 @@ void DcSourcePage::SetRunEnvironment(RunClock* clock, const std::string& log_dir
 }
 
 void DcSourcePage::Edit29KeyDown() {
-  Guarded([this] {
-    SendDcSourceConsoleCommand(Edit29->text().toStdString());
-    Memo5->Flush();
+  const std::string text = Edit29->text().toStdString();
+  const bool queued = commands_.Push([this, text] {
+    try {
+      SendDcSourceConsoleCommand(text);
+    } catch (...) {
+      Post([error = std::current_exception()] { Guarded([&] { std::rethrow_exception(error); }); });
+    }
+    Post([this] {
+      --commands_pending_;
+      UpdateConnection();
+    });
   });
+  if (queued) {
+    ++commands_pending_;
+    UpdateConnection();
+  }
+}
+
+void DcSourcePage::UpdateConnection() {
+  Connection->SetBusy(worker_busy_ || commands_pending_ > 0);
 }
 
 // The configuration runs on the worker too: opening the source can wait for a bus time-out
@@ -142,7 +164,9 @@ void DcSourcePage::Button10Click() {
     run_ = std::make_unique<CurrentTestRun>(DcSourceDevice, view, *clock_, options_);
     stop_requested_ = false;
     Button10->setEnabled(false);
+    // From this click on: the worker opens the source right away.
     worker_busy_ = true;
+    UpdateConnection();
     worker_ = std::thread([this, run = run_.get(), settings, demo] {
       bool keep_swapped = false;
       bool start = false;
@@ -183,6 +207,7 @@ void DcSourcePage::Button1Click() {
 void DcSourcePage::WorkerEnded(bool keep_swapped) {
   JoinWorker();
   worker_busy_ = false;
+  UpdateConnection();
   if (!keep_swapped || stop_requested_) {
     Button10->setEnabled(true);
     Button1->setEnabled(false);
@@ -292,7 +317,6 @@ void DcSourcePage::SetRunning(bool running) {
     // "Config&&Test" comes back with the worker's end (WorkerEnded), not here.
     if (running)
       Button10->setEnabled(false);
-    Connection->SetRunning(running);
     Button1->setEnabled(running && !stop_requested_);
     if (!running)
       ShowLatestCaptions();

@@ -17,6 +17,7 @@
 
 #include "instrument/current_plot_data.h"
 #include "instrument/current_test_run.h"
+#include "instrument/instrument_page_parts.h"
 
 #include "ui/elided_path_label.h"
 #include "ui/labeled_edit.h"
@@ -37,13 +38,16 @@ class DcSourcePage : public Page, private CurrentRunView {
   static constexpr std::size_t kMemoLineLimit = 20000;
 
   explicit DcSourcePage(QWidget* parent = nullptr);
-  // Cancels a run still going and waits for its bus call in progress.
+  // Cancels the page's work still going and waits for a bus call in progress that could not
+  // be aborted (the window is gone by then).
   ~DcSourcePage() override;
 
   // Memo5 and the note widen with the sheet; the right-hand column keeps its distance to the
   // sheet's right edge (LabeledEdit15 and LabeledEdit17 their own second column).
   void Relayout(int sheet_width, int sheet_height) override;
-  // Cancels a run: it ends at its next bus call, without summary or log.
+  // Cancels the page's work without waiting for it: a run ends at its next bus call, without
+  // summary or log, the console commands not yet sent are dropped, and a bus call in progress
+  // is aborted where the transport allows it.
   void FormClose() override;
 
   MemoWidget* Memo5;
@@ -65,6 +69,8 @@ class DcSourcePage : public Page, private CurrentRunView {
 
   // True from "Config&&Test" until the page has seen its worker end.
   bool RunInProgress() const { return worker_busy_; }
+  // True from Enter in the command line until every command given has been sent and answered.
+  bool CommandsPending() const { return commands_pending_ > 0; }
   // The run of the last "Config&&Test" (nullptr before the first).
   const CurrentTestRun* LastRun() const { return run_.get(); }
   // The plot window, built when "Plot" first shows it (nullptr until then).
@@ -73,6 +79,8 @@ class DcSourcePage : public Page, private CurrentRunView {
   void SetRunEnvironment(RunClock* clock, const std::string& log_directory, int settle_ms);
 
  private:
+  // Enter: the command joins the page's command queue; the window goes on at once, and the
+  // command line takes further commands, sent in the order given.
   void Edit29KeyDown();
   // "Config&&Test": reads the settings and runs the configuration and the test on a worker.
   void Button10Click();
@@ -83,6 +91,8 @@ class DcSourcePage : public Page, private CurrentRunView {
   // the buttons stay as they are until "Stop".
   void WorkerEnded(bool keep_swapped);
   void JoinWorker();
+  // The connection button: disabled while a run or a console command is going or queued.
+  void UpdateConnection();
 
   // CurrentRunView: called on the worker, handed on to the GUI thread in order.
   void AppendLine(const std::string& line) override;
@@ -104,6 +114,9 @@ class DcSourcePage : public Page, private CurrentRunView {
   std::thread worker_;
   std::atomic<bool> worker_busy_ = false;
   std::atomic<bool> stop_requested_ = false;
+  // Console commands, in the order given.
+  CommandQueue commands_;
+  int commands_pending_ = 0;  // GUI thread: commands given and not yet seen to end
   // "Demo Mode" as the worker reads it: mirrored from CheckBox3 on every toggle.
   std::atomic<bool> demo_mode_ = false;
   // Where the memo stood when the run copied it for its log (worker thread).

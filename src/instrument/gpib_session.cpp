@@ -107,6 +107,11 @@ GpibSession::Lease GpibSession::CurrentLease() {
 }
 
 std::string GpibSession::SetConnection(const Connection& connection) {
+  if (InUse())
+    return kSessionInUse;
+  const std::unique_lock<std::mutex> bus = TryHoldBus();
+  if (!bus.owns_lock())
+    return kSessionInUse;
   std::string error;
   std::shared_ptr<Transport> transport = MakeTransport(connection, &error);
   if (!transport)
@@ -264,6 +269,26 @@ gpib::Status GpibSession::Link::Read(void* buffer, long size) {
   return GpibSession::Read(*lease_, buffer, std::max(size, 0L));
 }
 
+std::string GpibSession::Link::ErrorLine(const std::string& text,
+                                         const gpib::Status& status) const {
+  return lease_->transport().ErrorLine(text, status);
+}
+
+bool GpibSession::CanAbortCalls() {
+  return CurrentTransport()->CanAbort();
+}
+
+bool GpibSession::AbortCalls() {
+  const Lease lease = CurrentLease();
+  Transport& transport = lease->transport();
+  if (!transport.CanAbort())
+    return false;
+  // Offline first, so that nothing else is sent on it and it is not released twice.
+  if (lease->ud() != -1 && lease->TakeOffline())
+    transport.Abort(lease->ud());
+  return true;
+}
+
 GpibSession::Link GpibSession::OpenLink(bool* opened) {
   bool succeeded = false;
   Lease lease = OpenDevice(succeeded);
@@ -282,6 +307,9 @@ bool GpibSession::SendConsoleCommand(const std::string& bytes) {
         Format("Command refused: %zu characters, the limit is %zu", bytes.size(), kCommandLimit));
     return false;
   }
+  const Use use(*this);
+  // The whole command holds the bus, so that its answer is its own.
+  const std::unique_lock<std::mutex> bus = HoldBus();
   bool opened = false;
   const Lease lease = OpenDevice(opened);
   if (!opened && after_failed_clear_ == AfterFailedClear::kStop)
@@ -340,6 +368,7 @@ int GpibSession::QueryCallConnected() {
   // "0" and zeros, so that a failed read counts as no call; one spare byte keeps the text
   // terminated even when all 20 bytes arrive.
   char answer[kAnswerSize + 1] = "0";
+  const std::unique_lock<std::mutex> bus = HoldBus();
   Write(*lease, kQuery, static_cast<long>(sizeof kQuery - 1));
   Read(*lease, answer, kAnswerSize);
   const long value = std::strtol(answer, nullptr, 10);

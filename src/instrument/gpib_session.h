@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,11 @@
 #include "instrument/instrument_address.h"
 
 namespace vexa {
+
+// SetConnection's answer while the session is in use.
+inline constexpr const char* kSessionInUse =
+    "The connection cannot change while the instrument is in use (a run, the set-up or a "
+    "console command); wait until it ends or stop it.";
 
 // The driver's error mnemonics, indexed by iberr; codes without a mnemonic are empty.
 extern const std::array<const char*, 21> IberrMnemonics;
@@ -63,11 +69,48 @@ class GpibSession {
 
   int address() const { return address_; }
 
+  // Marks the session as in use for as long as it lives (a run, the set-up, a console
+  // command), so that the connection cannot change under the work.
+  class Use {
+   public:
+    explicit Use(GpibSession& session) : session_(&session) { ++session_->users_; }
+    Use(Use&& other) noexcept : session_(std::exchange(other.session_, nullptr)) {}
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+    Use& operator=(Use&&) = delete;
+    ~Use() {
+      if (session_)
+        --session_->users_;
+    }
+
+   private:
+    GpibSession* session_;
+  };
+  Use MarkInUse() { return Use(*this); }
+  bool InUse() const { return users_.load() > 0; }
+
+  // Holds the session's bus for one exchange: a query holds it from its write to its read,
+  // so that a console command typed during a run goes between the run's queries and each
+  // side reads its own answer.
+  std::unique_lock<std::mutex> HoldBus() { return std::unique_lock<std::mutex>(bus_mutex_); }
+  // The bus when no exchange holds it now; a lock that owns nothing otherwise.
+  std::unique_lock<std::mutex> TryHoldBus() {
+    return std::unique_lock<std::mutex>(bus_mutex_, std::try_to_lock);
+  }
+
+  // Ends a bus call in progress on the session's descriptor at once where the transport
+  // allows it (a socket is shut down, a VISA session closed): the call returns failed and the
+  // descriptor is not used again (the next open makes a new one). False when the transport
+  // cannot interrupt a call (a GPIB driver call runs to its end or its time-out). Any thread.
+  bool AbortCalls();
+  // Whether AbortCalls can end a call on the current connection.
+  bool CanAbortCalls();
+
   // The instrument's connection: the GPIB driver at "GPIB0::<address>::INSTR" until another
   // is set. Setting one takes the session back to its state before the first open (the next
   // open reaches the new instrument); the old descriptor is released once nothing uses it.
   // Returns "" or, leaving the connection as it was, why the transport cannot carry the
-  // resource. Not while an operation of this session runs.
+  // resource, or kSessionInUse while a Use of the session lives or a bus exchange is going.
   std::string SetConnection(const Connection& connection);
   Connection connection();
   // Tests only: SetConnection with a transport of the test's own.
@@ -134,6 +177,8 @@ class GpibSession {
     // ibrd of at most `size` bytes straight into `buffer`, which keeps whatever the read did
     // not overwrite.
     gpib::Status Read(void* buffer, long size);
+    // The memo line of a failed call on this descriptor, in its transport's words.
+    std::string ErrorLine(const std::string& text, const gpib::Status& status) const;
 
    private:
     friend class GpibSession;
@@ -181,6 +226,8 @@ class GpibSession {
   const int address_;
   const int initial_handle_;
   const AfterFailedClear after_failed_clear_;
+  std::atomic<int> users_{0};
+  std::mutex bus_mutex_;  // one exchange (write and read) at a time
   mutable std::mutex mutex_;
   Lease lease_;                           // guarded by mutex_; null before the first use
   std::shared_ptr<Transport> transport_;  // guarded by mutex_; null before the first use

@@ -1,6 +1,10 @@
 #include "instrument/gsm_test_run.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -88,18 +92,24 @@ class GsmTestRun::Bus : public GsmBus {
   Bus(GsmTestRun& run, std::FILE* trace) : run_(run), trace_(trace) {}
 
   void Write(std::string_view command) override {
-    Check();
+    run_.CheckStopAndCancel();
     Trace('>', command);
+    const std::unique_lock<std::mutex> bus = run_.session_.HoldBus();
     run_.session_.CurrentLink().Write(std::string(command));
   }
 
   std::string Query(std::string_view query, long size, long& received) override {
-    Check();
+    run_.CheckStopAndCancel();
     Trace('>', query);
-    GpibSession::Link link = run_.session_.CurrentLink();
-    link.Write(std::string(query));
     gpib::Status status;
-    std::string answer = link.ReadAnswer(size, &status);
+    std::string answer;
+    {
+      // The write and its read hold the bus together: a console command goes between them.
+      const std::unique_lock<std::mutex> bus = run_.session_.HoldBus();
+      GpibSession::Link link = run_.session_.CurrentLink();
+      link.Write(std::string(query));
+      answer = link.ReadAnswer(size, &status);
+    }
     // A failed read (a time-out) counts as nothing received.
     received = status.Failed() ? 0 : std::clamp(status.ibcntl, 0L, size);
     if (trace_) {
@@ -107,7 +117,8 @@ class GsmTestRun::Bus : public GsmBus {
                      ? Format("(read failed, ibsta = 0x%x iberr = %d)", status.ibsta, status.iberr)
                      : answer);
     }
-    Check();
+    // A stop or cancel that came during the read: the answer is not used.
+    run_.CheckStopAndCancel();
     return answer;
   }
 
@@ -118,10 +129,6 @@ class GsmTestRun::Bus : public GsmBus {
   }
 
  private:
-  void Check() const {
-    if (run_.cancelled_)
-      throw Cancelled{};
-  }
   void Trace(char direction, std::string_view bytes) {
     if (!trace_)
       return;
@@ -137,7 +144,18 @@ GsmTestRun::GsmTestRun(TestPlan& plan, GpibSession& session, GsmRunView& view, R
                        GsmRunOptions options)
     : plan_(plan), session_(session), view_(view), clock_(clock), options_(std::move(options)) {}
 
-GsmTestRun::~GsmTestRun() = default;
+GsmTestRun::~GsmTestRun() {
+  if (trace_)
+    std::fclose(trace_);
+}
+
+void GsmTestRun::RequestStop() {
+  {
+    const std::lock_guard lock(wait_mutex_);
+    stop_requested_ = true;
+  }
+  wait_condition_.notify_all();
+}
 
 void GsmTestRun::Cancel() {
   {
@@ -145,42 +163,122 @@ void GsmTestRun::Cancel() {
     cancelled_ = true;
   }
   wait_condition_.notify_all();
+  session_.AbortCalls();
+}
+
+void GsmTestRun::CheckStopAndCancel() {
+  if (cancelled_)
+    throw Cancelled{};
+  if (stop_requested_) {
+    view_.SetRunning(false);
+    throw Stopped{};
+  }
 }
 
 void GsmTestRun::Wait(int ms) {
   std::unique_lock lock(wait_mutex_);
   wait_condition_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
-                           [this] { return cancelled_.load(); });
+                           [this] { return cancelled_.load() || stop_requested_.load(); });
 }
 
 bool GsmTestRun::Start() {
   view_.SetVerdictColour(VerdictColour::kNormal);
+  start_error_.clear();
+  // The files first, so that a folder that cannot be written refuses the run before the test
+  // set hears of it. An antenna series goes on in the log the view holds since its first run.
+  const bool series_goes_on = plan_.antennaMode && plan_.antennaAngle < 360;
+  std::shared_ptr<StreamedLog> log = series_goes_on ? view_.AttachedLog() : nullptr;
+  const bool new_log = !log;
+  if (new_log) {
+    log = std::make_shared<StreamedLog>(options_.log_directory);
+    if (log->error() != 0)
+      return RefuseStart(log->ErrorLine());
+  }
+  if (!options_.trace_path.empty()) {
+    if (const int error = OpenTrace(); error != 0)
+      return RefuseStart(LogWriteErrorLine({options_.trace_path, error}));
+  }
   // A 20-byte answer; a failed read leaves nothing, which counts as no call.
-  GpibSession::Link link = session_.CurrentLink();
-  link.Write("CALL:CONNECTED:STATE?");
-  if (LeadingInteger(link.ReadAnswer(20)) == 0) {
+  const GpibSession::Use use = session_.MarkInUse();
+  std::string answer;
+  {
+    const std::unique_lock<std::mutex> bus = session_.HoldBus();
+    GpibSession::Link link = session_.CurrentLink();
+    link.Write("CALL:CONNECTED:STATE?");
+    answer = link.ReadAnswer(20);
+  }
+  if (LeadingInteger(answer) == 0) {
     view_.AppendLine(kConnectMsLine);
+    // No run: a trace made for it goes, and so does a new log (with `log`).
+    if (trace_created_)
+      ::unlink(options_.trace_path.c_str());
+    ReleaseFiles(true);
     return false;
   }
-  if (!plan_.antennaMode || plan_.antennaAngle >= 360) {
+  if (!series_goes_on) {
     if (plan_.antennaMode)
       plan_.antennaAngle = 0;
     view_.ClearMemo();
   }
+  if (new_log) {
+    // The log holds the memo's lines since its last clear: here nothing but what came in
+    // since the clear above, or, as an antenna series begins, what Config left in the memo.
+    for (const std::string& line : view_.MemoLines())
+      log->AppendLine(line);
+    view_.AttachLog(log);
+  }
+  log_ = std::move(log);
   return true;
 }
 
-RunOutcome GsmTestRun::Run() {
-  std::FILE* trace = nullptr;
-  if (!options_.trace_path.empty()) {
-    trace = std::fopen(options_.trace_path.c_str(), options_.trace_append ? "a" : "w");
-    if (!trace)
-      view_.AppendLine("Unable to write to " + options_.trace_path);
+bool GsmTestRun::RefuseStart(const std::string& reason) {
+  start_error_ = reason;
+  view_.AppendLine(reason);
+  ReleaseFiles(true);
+  return false;
+}
+
+int GsmTestRun::OpenTrace() {
+  const char* path = options_.trace_path.c_str();
+  // Created when missing, but not emptied before the run begins: a Start without a call
+  // leaves an existing trace as it was.
+  int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  trace_created_ = fd >= 0;
+  if (fd < 0 && errno == EEXIST)
+    fd = ::open(path, O_WRONLY | O_CLOEXEC);
+  if (fd < 0)
+    return errno;
+  trace_ = ::fdopen(fd, "a");
+  if (!trace_) {
+    const int error = errno;
+    ::close(fd);
+    return error;
   }
+  return 0;
+}
+
+void GsmTestRun::ReleaseFiles(bool keep_log) {
+  if (trace_) {
+    std::fclose(trace_);
+    trace_ = nullptr;
+  }
+  if (log_ && !keep_log && view_.AttachedLog() == log_)
+    view_.AttachLog(nullptr);
+  log_.reset();
+}
+
+RunOutcome GsmTestRun::Run() {
+  if (!log_)
+    return RunOutcome::kNotStarted;
+  const GpibSession::Use use = session_.MarkInUse();
+  std::FILE* const trace = trace_;
+  // An existing trace starts anew unless the run adds to it (the runs of a series).
+  if (trace && !options_.trace_append && !trace_created_ && ::ftruncate(::fileno(trace), 0) != 0)
+    view_.AppendLine(LogWriteErrorLine({options_.trace_path, errno}));
   RunOutcome outcome = RunOutcome::kFinished;
   try {
     view_.SetRunning(true);
-    stop_requested_ = false;
+    // A Stop Test pressed while Start asked for the call is kept: the run ends at once.
     any_failure_ = false;
     log_path_.clear();
     log_failed_ = false;
@@ -203,8 +301,11 @@ RunOutcome GsmTestRun::Run() {
   } catch (const Cancelled&) {
     outcome = RunOutcome::kCancelled;
   }
-  if (trace)
-    std::fclose(trace);
+  // A finished run has written its log or left it to the series' next run. After Stop Test
+  // an antenna series goes on with the next Start Test, in the same log; otherwise a run
+  // that did not finish leaves no log.
+  ReleaseFiles(outcome == RunOutcome::kFinished ||
+               (outcome == RunOutcome::kStopped && plan_.antennaMode));
   return outcome;
 }
 
@@ -257,10 +358,13 @@ void GsmTestRun::CallCheck(Bus& bus) {
   while (!bus.CallConnected()) {
     view_.Beep(options_.beep_ms);
     Wait(options_.beep_ms);
+    CheckStopAndCancel();
+    const ReconnectAnswer answer = view_.AskToReconnect(stop_requested_, cancelled_);
     if (cancelled_)
       throw Cancelled{};
-    if (!view_.AskToReconnect(cancelled_) || cancelled_)
-      throw Cancelled{};
+    if (answer == ReconnectAnswer::kStopTest)
+      stop_requested_ = true;
+    CheckStopAndCancel();
   }
 }
 
@@ -320,8 +424,10 @@ void GsmTestRun::Finish() {
 }
 
 void GsmTestRun::WriteLog() {
-  const SavedLog saved = SaveNewLog(options_.log_directory, LogFileStem(clock_.NowUtc()), ".xls",
-                                    view_.MemoLines(), kCreditLine);
+  // The memo's lines stop going to the log: its last lines are its own name and the credit.
+  view_.AttachLog(nullptr);
+  const SavedLog saved = log_->Finish(LogFileStem(clock_.NowUtc()), ".xls", kCreditLine);
+  log_.reset();
   for (const std::string& line : LogTrailerLines(saved, kCreditLine))
     view_.AppendLine(line);
   log_path_ = saved.path;

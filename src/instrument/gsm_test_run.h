@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,15 +24,36 @@ namespace vexa {
 // The overall verdict's colour of the command line (Edit28).
 enum class VerdictColour { kNormal, kFailed, kPassed };
 
+// The operator's answer to the "Disconnected" box.
+enum class ReconnectAnswer {
+  kRetry,     // OK: the call is asked for again
+  kStopTest,  // the run ends as Stop Test ends it
+};
+
 // What the run does to the window. Called on the worker thread (except where noted); the
 // page hands each call on to the GUI thread, in order.
 class GsmRunView {
  public:
   virtual ~GsmRunView() = default;
-  // Memo4: append one line (Latin-1), clear, and all lines so far (what the log receives).
+  // Memo4: append one line (Latin-1). Every line the memo receives while a log is attached
+  // (the run's own lines and any other, such as console echoes or bus errors) must also go to
+  // that log, in the memo's order.
   virtual void AppendLine(const std::string& line) = 0;
+  // Clears the memo and lets go of its log (as AttachLog(nullptr)): Config and a Start Test
+  // that begins a new log both clear the memo.
   virtual void ClearMemo() = 0;
+  // The lines the memo keeps now (the page keeps the newest kGsmMemoLineLimit): the start of
+  // a log when an antenna series begins on a memo that was not cleared.
   virtual std::vector<std::string> MemoLines() = 0;
+  // The log of the memo: from this call on every line the memo receives also goes to `log`,
+  // and so does any line it received since the last MemoLines() call (the view closes that
+  // gap, e.g. by remembering how many lines MemoLines() gave). The view holds `log` until
+  // another log (or nullptr) is attached or the memo is cleared, also between the runs of an
+  // antenna series, so that the series' log receives what the memo gets between its runs.
+  // Called on the worker thread.
+  virtual void AttachLog(std::shared_ptr<StreamedLog> log) = 0;
+  // The log attached now (nullptr when none): an antenna series goes on in it.
+  virtual std::shared_ptr<StreamedLog> AttachedLog() = 0;
   // Label77's caption ("Test time is 01m:05s").
   virtual void SetTestTime(const std::string& caption) = 0;
   // Running: Start Test and Test Plan disabled, Stop Test enabled; not running: the reverse.
@@ -41,11 +63,12 @@ class GsmRunView {
   virtual void ShowProgress(long done, long total, double elapsed_ms) = 0;
   // The call is down: sound the beep (1,000 Hz, `beep_ms` long; the run waits that long).
   virtual void Beep(int beep_ms) = 0;
-  // The "Disconnected" box: "Connect MS, and try again!"; returns when the operator answered.
-  // Returns false to give the run up (the command line's interrupt); the page always retries.
-  // `cancelled` becomes true when the run is cancelled while the box is up; the view should
-  // then return at once.
-  virtual bool AskToReconnect(const std::atomic<bool>& cancelled) = 0;
+  // The "Disconnected" box: "Connect MS, and try again!" with "OK" (ask the test set again)
+  // and "Stop Test"; returns when the operator answered, or at once with kStopTest when Stop
+  // Test was pressed meanwhile (`stop_requested`). `cancelled` becomes true when the run is
+  // cancelled while the box is up; the view should then return at once.
+  virtual ReconnectAnswer AskToReconnect(const std::atomic<bool>& stop_requested,
+                                         const std::atomic<bool>& cancelled) = 0;
 };
 
 // The clocks of the run: a millisecond clock for the test time and the UTC time for the log
@@ -60,10 +83,18 @@ class RunClock {
 // The system's clocks.
 RunClock& SystemRunClock();
 
+// Memo4 keeps this many lines (the newest); the log, written while the run goes, keeps every
+// line.
+inline constexpr std::size_t kGsmMemoLineLimit = 20000;
+
 struct GsmRunOptions {
+  // Where the log goes. The run creates its log there (a temporary file, named at the end)
+  // before it sends its first command, and refuses to start when it cannot.
   std::string log_directory = "GSM Log";
   int beep_ms = 2000;
   // When not empty, every command and answer of the run is written here with a time stamp.
+  // Created (or opened) before the first command too; a file that cannot be written refuses
+  // the start.
   std::string trace_path;
   // Add to the trace file instead of starting it anew (the runs of an antenna series).
   bool trace_append = false;
@@ -71,7 +102,7 @@ struct GsmRunOptions {
 
 // How a run ended.
 enum class RunOutcome {
-  kNotStarted,  // Start Test found no call
+  kNotStarted,  // Start Test refused: no call, or the log or the trace could not be created
   kFinished,    // the end lines (and, unless an antenna series goes on, the log) are written
   kStopped,     // Stop Test
   kCancelled,   // the window closed, or the operator gave up waiting for the call
@@ -102,18 +133,28 @@ class GsmTestRun : private GsmResultSink {
   GsmTestRun& operator=(const GsmTestRun&) = delete;
 
   // "Start Test" before the worker starts (the caller's thread): resets the command line's
-  // colour, asks the test set for the call, and clears the memo unless an antenna series goes
-  // on. Returns false, with "Connect MS, and try again!" in the memo, when there is no call.
+  // colour, creates the log (or goes on with the antenna series' log the view holds) and the
+  // bus trace, asks the test set for the call, and clears the memo unless an antenna series
+  // goes on. The memo's log then collects every memo line until the log is written: the
+  // memo's lines since that clear, as the memo would hold them all. Returns false, with the
+  // reason in the memo (and in start_error()), when the log or the trace cannot be created
+  // (before any command is sent), or with "Connect MS, and try again!" when there is no call.
   bool Start();
-  // The worker's procedure: one whole run. Returns how it ended.
+  // The worker's procedure: one whole run after a Start that returned true (kNotStarted
+  // otherwise). Returns how it ended. A run that is stopped or cancelled leaves no log: its
+  // log's temporary file goes, unless an antenna series goes on after a Stop Test, whose log
+  // the view keeps for the series' next run.
   RunOutcome Run();
+  // Why the last Start refused because of a file ("" when it did not).
+  const std::string& start_error() const { return start_error_; }
 
-  // "Stop Test" (any thread): the run ends at its next poll, after the current level or
-  // channel.
-  void RequestStop() { stop_requested_ = true; }
+  // "Stop Test" (any thread): the run ends before its next bus call, or at once while it
+  // waits for the call, without a log.
+  void RequestStop();
   bool stop_requested() const { return stop_requested_; }
-  // Closing the window (any thread): the run ends at its next bus call or poll, or at once
-  // while it waits for the call, without end lines, log or further view calls.
+  // Closing the window (any thread): the run ends at once, without end lines, log or further
+  // view calls but the one that lets go of its log. A bus call in progress is aborted where the
+  // transport allows it; otherwise the run ends when it returns.
   void Cancel();
 
   // The overall result of the last finished run; the log file it wrote ("" when none).
@@ -133,12 +174,22 @@ class GsmTestRun : private GsmResultSink {
   void TimeUpdate();
   // The time update, then the end of the run when Stop Test was pressed (throws Stopped).
   void PollStop();
+  // Before every bus call: throws Cancelled or, after Stop Test, Stopped.
+  void CheckStopAndCancel();
   // GsmResultSink: the result lines and failures of MeasureItem.
   void AppendLine(const std::string& line) override;
   void MarkFailure() override;
   void Measure(Bus& bus, int band, int channel_position, int level_position, int item);
   void Finish();
   void WriteLog();
+  // Start's refusal for a file that cannot be written: the reason in the memo.
+  bool RefuseStart(const std::string& reason);
+  // Opens the trace file (created when missing, not yet emptied); 0 or the errno value.
+  int OpenTrace();
+  // The end of Start or Run: the trace closed; the log let go of, kept attached when
+  // `keep_log` (an antenna series goes on), else detached from the memo, which removes its
+  // temporary file when it was not written.
+  void ReleaseFiles(bool keep_log);
   // Waits `ms` milliseconds or until the run is cancelled.
   void Wait(int ms);
 
@@ -160,6 +211,11 @@ class GsmTestRun : private GsmResultSink {
   long measurements_total_ = 0;
   std::string log_path_;
   bool log_failed_ = false;
+  // From Start to the end of Run: the log this run writes into, and the trace.
+  std::shared_ptr<StreamedLog> log_;
+  std::FILE* trace_ = nullptr;
+  bool trace_created_ = false;  // the trace file did not exist before this Start
+  std::string start_error_;
 };
 
 }  // namespace vexa

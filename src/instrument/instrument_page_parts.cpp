@@ -70,4 +70,54 @@ void MoveLeft(std::initializer_list<QWidget*> controls, int left) {
   }
 }
 
+CommandQueue::~CommandQueue() {
+  Cancel();
+  Join();
+}
+
+bool CommandQueue::Push(std::function<void()> job) {
+  {
+    const std::lock_guard lock(mutex_);
+    if (cancelled_)
+      return false;
+    jobs_.push_back(std::move(job));
+  }
+  if (!thread_.joinable())
+    thread_ = std::thread([this] { Loop(); });
+  wake_.notify_one();
+  return true;
+}
+
+std::size_t CommandQueue::Cancel() {
+  std::deque<std::function<void()>> dropped;
+  {
+    const std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    ending_ = true;
+    dropped.swap(jobs_);
+  }
+  wake_.notify_one();
+  return dropped.size();
+}
+
+void CommandQueue::Join() {
+  if (thread_.joinable())
+    thread_.join();
+}
+
+void CommandQueue::Loop() {
+  for (;;) {
+    std::function<void()> job;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return ending_ || !jobs_.empty(); });
+      if (ending_)
+        return;
+      job = std::move(jobs_.front());
+      jobs_.pop_front();
+    }
+    job();
+  }
+}
+
 }  // namespace vexa

@@ -5,7 +5,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
 #include <initializer_list>
+#include <mutex>
+#include <thread>
 
 #include "ui/elided_path_label.h"
 #include "ui/memo_widget.h"
@@ -40,5 +47,38 @@ ElidedPathLabel* MakeDriverNote(QWidget* page);
 void PlaceMemoAndNote(MemoWidget* memo, ElidedPathLabel* note, int sheet_width, int sheet_height);
 int RightColumnLeft(int sheet_width);
 void MoveLeft(std::initializer_list<QWidget*> controls, int left);
+
+// A page's own worker for the work the window must never wait for: console commands and the
+// test-set configuration run here, one after the other in the order they were given. The
+// thread starts with the first job and ends with the queue.
+class CommandQueue {
+ public:
+  CommandQueue() = default;
+  // Cancels and waits for the job in progress.
+  ~CommandQueue();
+  CommandQueue(const CommandQueue&) = delete;
+  CommandQueue& operator=(const CommandQueue&) = delete;
+
+  // Adds `job` after the jobs given before it and returns true. After Cancel nothing more
+  // runs: the job is dropped (false).
+  bool Push(std::function<void()> job);
+  // For good (the page is closing): drops the jobs not started and raises the flag that the
+  // job in progress looks at. Returns how many jobs were dropped.
+  std::size_t Cancel();
+  const std::atomic<bool>& cancelled() const { return cancelled_; }
+  // Waits until the job in progress (if any) has returned and the thread has ended. Call
+  // after Cancel.
+  void Join();
+
+ private:
+  void Loop();
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> jobs_;  // guarded by mutex_
+  bool ending_ = false;                     // guarded by mutex_
+  std::atomic<bool> cancelled_ = false;
+  std::thread thread_;  // started by the first Push, on the owner's thread
+};
 
 }  // namespace vexa

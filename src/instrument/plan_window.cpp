@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "instrument/plan_file.h"
 #include "ui/dialogs.h"
@@ -79,10 +80,12 @@ void ShowBox(QCheckBox* widget, const PlanCheckBox& box) {
 
 const QString TForm2::kFileFilters = QStringLiteral("Test Plan (*.tpl);;Text (*.txt);;All (*)");
 
-TForm2::TForm2(ConfigureView& view, QWidget* parent)
+TForm2::TForm2(ConfigureView& view, std::function<void(bool reset_checked)> send_setup,
+               QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      view_(view) {
+      view_(view),
+      send_setup_(std::move(send_setup)) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Test Plan"));
 
@@ -106,10 +109,21 @@ TForm2::TForm2(ConfigureView& view, QWidget* parent)
   CheckBox1 = Named<QCheckBox>("CheckBox1", QStringLiteral("*RST"));
   Label15 = Named<QLabel>("Label15");
   Label15->setWordWrap(true);
+  ConfigProgress = Named<QProgressBar>("ConfigProgress");
+  ConfigProgress->setFormat(QStringLiteral("%v of %m"));
+  ConfigProgress->setRange(0, 1);
+  ConfigProgress->setValue(0);
+  ConfigProgress->setFixedWidth(kEditWidth);
+  // Keeps its room while hidden, so that the window's fixed size does not change.
+  QSizePolicy keep = ConfigProgress->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  ConfigProgress->setSizePolicy(keep);
+  ConfigProgress->hide();
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(OpenTpl);
   buttons->addWidget(SaveTpl);
   buttons->addWidget(Label15, 1);
+  buttons->addWidget(ConfigProgress);
   buttons->addWidget(CheckBox1);
   buttons->addWidget(Button5);
 
@@ -313,12 +327,26 @@ void TForm2::SaveTplClick() {
   Handle([&] { SavePlanFile(form_, name.toStdString()); });
 }
 
+// The capture reads this window's state, so it runs here; the sending goes to the page's
+// worker, and the window stays usable (and closable) while the test set is set up.
 void TForm2::Button5Click() {
   Handle([&] {
-    ConfigureTestSet(
-        ProgramTestPlan, [this](TestPlan& plan) { CaptureTestPlan(form_, plan); },
-        form_.CheckBox1.checked, TestSetDevice, view_);
+    CaptureConfiguration(
+        ProgramTestPlan, [this](TestPlan& plan) { CaptureTestPlan(form_, plan); }, view_);
+    send_setup_(form_.CheckBox1.checked);
   });
+}
+
+void TForm2::ShowConfiguring(bool configuring) {
+  Button5->setEnabled(!configuring);
+  ConfigProgress->setRange(0, 1);
+  ConfigProgress->setValue(0);
+  ConfigProgress->setVisible(configuring);
+}
+
+void TForm2::ShowSetupProgress(int sent, int total) {
+  ConfigProgress->setRange(0, std::max(total, 1));
+  ConfigProgress->setValue(sent);
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

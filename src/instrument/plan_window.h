@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
 #include <array>
@@ -21,13 +22,18 @@ class TForm2 : public QWidget {
   Q_OBJECT
 
  public:
-  // `view` receives the configuration's effects on the "8960" page (memo, Start Test) and
-  // closes this window. `parent` is the page that owns the window (it stays a window).
-  TForm2(ConfigureView& view, QWidget* parent);
+  // "Config" captures the plan here, then hands the sending to the page: `send_setup` runs
+  // with the state of "*RST" and sends the set-up off the window's thread. `view` receives
+  // the configuration's effects on the "8960" page (memo, Start Test) and closes this window.
+  // `parent` is the page that owns the window (it stays a window).
+  TForm2(ConfigureView& view, std::function<void(bool reset_checked)> send_setup, QWidget* parent);
 
   const PlanForm& Form() const { return form_; }
   // Runs when the window closes (the main window shows again).
   void SetOnClose(std::function<void()> on_close) { on_close_ = std::move(on_close); }
+  // While the set-up is sent: "Config" disabled and ConfigProgress shown ("3 of 22").
+  void ShowConfiguring(bool configuring);
+  void ShowSetupProgress(int sent, int total);
 
   struct BandRow {
     QCheckBox* box;       // CBgsm ...
@@ -56,6 +62,7 @@ class TForm2 : public QWidget {
   QPushButton* Button5;  // "Config"
   QCheckBox* CheckBox1;  // "*RST"
   QLabel* Label15;
+  QProgressBar* ConfigProgress;  // the set-up's commands sent, while "Config" works
 
   // The dialogs' filters.
   static const QString kFileFilters;
@@ -83,6 +90,7 @@ class TForm2 : public QWidget {
 
   PlanForm form_;
   ConfigureView& view_;
+  std::function<void(bool reset_checked)> send_setup_;
   std::function<void()> on_close_;
   bool showing_ = false;  // ShowForm is writing into the widgets
 };

@@ -90,6 +90,17 @@ StreamedLog::~StreamedLog() {
     ::unlink(temporary_.c_str());
 }
 
+int StreamedLog::error() const {
+  const std::lock_guard lock(mutex_);
+  return error_;
+}
+
+std::string StreamedLog::ErrorLine() const {
+  const std::lock_guard lock(mutex_);
+  // The temporary file's name means nothing to the user: the directory is named instead.
+  return LogWriteErrorLine({directory_, error_});
+}
+
 void StreamedLog::AppendLine(const std::string& line) {
   const std::lock_guard lock(mutex_);
   if (!file_ || error_ != 0)

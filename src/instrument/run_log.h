@@ -50,14 +50,20 @@ std::vector<std::string> LogTrailerLines(const SavedLog& saved, const std::strin
 // A log written while the run goes, for runs too long to keep in memory: lines go to a
 // temporary file in the directory as they come (CR LF after each), and Finish gives the file
 // its name with the same rules as SaveNewLog. Until then no log of that name exists; a log
-// that is never finished (a cancelled run) is removed.
+// that is never finished (a cancelled or stopped run) is removed when it is destroyed.
 class StreamedLog : public MemoSink {
  public:
-  // Creates the directory when missing and the temporary file.
+  // Creates the directory when missing and the temporary file. A run creates its log before
+  // it sends its first command and refuses to start when error() is not 0.
   explicit StreamedLog(const std::string& directory);
   ~StreamedLog() override;
   StreamedLog(const StreamedLog&) = delete;
   StreamedLog& operator=(const StreamedLog&) = delete;
+
+  // 0, or the errno value of the first failure: creating the temporary file, or a write.
+  int error() const;
+  // The memo line that reports error() ("Unable to write to GSM Log: Permission denied").
+  std::string ErrorLine() const;
 
   // Any thread. A write failure is remembered and reported by Finish.
   void AppendLine(const std::string& line) override;
@@ -66,7 +72,7 @@ class StreamedLog : public MemoSink {
   SavedLog Finish(const std::string& stem, const std::string& extension, const std::string& credit);
 
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::string directory_;
   std::string temporary_;
   std::FILE* file_ = nullptr;

@@ -298,6 +298,12 @@ void SocketTransport::ReleaseQuietly(int ud) {
   Close(ud);
 }
 
+void SocketTransport::Abort(int ud) {
+  if (const std::shared_ptr<Link> link = Find(ud))
+    shutdown(link->fd, SHUT_RDWR);  // without the link's lock: a call may hold it
+  Close(ud);
+}
+
 gpib::Status SocketTransport::RefusedCall() {
   return Publish(Failure(EBADF));
 }

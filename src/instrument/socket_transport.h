@@ -28,6 +28,9 @@ class SocketTransport : public Transport {
   gpib::Status Read(int ud, void* buffer, long count) override;
   gpib::Status TakeOffline(int ud) override;
   void ReleaseQuietly(int ud) override;
+  bool CanAbort() const override { return true; }
+  // Shuts the connection down, which wakes a call waiting on it.
+  void Abort(int ud) override;
   gpib::Status RefusedCall() override;
   gpib::Status LastStatus() const override;
   std::string ErrorLine(const std::string& text, const gpib::Status& status) const override;

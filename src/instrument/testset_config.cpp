@@ -1,5 +1,7 @@
 #include "instrument/testset_config.h"
 
+#include <optional>
+
 #include "core/text_format.h"
 
 namespace vexa {
@@ -30,12 +32,64 @@ const BandFamily* FamilyToSet(const TestPlan& plan) {
   return nullptr;
 }
 
-void SetCellBand(GpibSession::Link& link, const BandFamily& family) {
-  link.Write("CALL:CELL:BAND?");
-  const std::string answer = link.ReadAnswer(kCellBandAnswerSize);
-  if (answer != kPlanBandNames[family.first] && answer != kPlanBandNames[family.second])
-    link.Write(family.target_command);
-}
+// The set-up's bus traffic: one link for the whole sequence, the bus held for each exchange,
+// the cancel flag looked at before each, the progress reported after each command.
+class SetupSender {
+ public:
+  SetupSender(GpibSession& session, ConfigureView& view, const std::atomic<bool>& cancelled,
+              int total)
+      : session_(session), view_(view), cancelled_(cancelled), total_(total) {}
+
+  // The open; false when cancelled before it.
+  bool Open() {
+    const std::unique_lock<std::mutex> bus = session_.HoldBus();
+    if (cancelled_)
+      return false;
+    // The commands go to whatever the open left, also a failed handle, without reports.
+    link_.emplace(session_.OpenLink());
+    return true;
+  }
+
+  // One command; false when cancelled before it.
+  bool Write(const std::string& command) {
+    {
+      const std::unique_lock<std::mutex> bus = session_.HoldBus();
+      if (cancelled_)
+        return false;
+      link_->Write(command);
+    }
+    Sent();
+    return true;
+  }
+
+  // A query and its answer (cut at ibcntl - 1), holding the bus from the write to the read;
+  // nullopt when cancelled before it.
+  std::optional<std::string> Query(const std::string& query, long size) {
+    std::string answer;
+    {
+      const std::unique_lock<std::mutex> bus = session_.HoldBus();
+      if (cancelled_)
+        return std::nullopt;
+      link_->Write(query);
+      answer = link_->ReadAnswer(size);
+    }
+    Sent();
+    return answer;
+  }
+
+  // One more command than counted at the start.
+  void AddCommand() { ++total_; }
+
+ private:
+  void Sent() { view_.ShowSetupProgress(++sent_, total_); }
+
+  GpibSession& session_;
+  ConfigureView& view_;
+  const std::atomic<bool>& cancelled_;
+  std::optional<GpibSession::Link> link_;
+  int sent_ = 0;
+  int total_;
+};
 
 double Wide(float value) {
   return static_cast<double>(value);
@@ -73,25 +127,60 @@ std::vector<std::string> SetupCommandsAfterCellBand(const TestPlan& plan) {
   };
 }
 
-void ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
-                      GpibSession& session, ConfigureView& view) {
+void CaptureConfiguration(TestPlan& plan, const PlanCapture& capture, ConfigureView& view) {
+  try {
+    capture(plan);
+  } catch (...) {
+    view.ClearMemo();
+    view.ResetCommandLineColour();
+    throw;
+  }
+  plan.antennaAngle = 0;
+}
+
+bool SendConfiguration(const TestPlan& plan, bool reset_checked, GpibSession& session,
+                       ConfigureView& view, const std::atomic<bool>& cancelled) {
   view.ClearMemo();
   view.ResetCommandLineColour();
-  capture(plan);  // an error ends the configuration here
-  plan.antennaAngle = 0;
+  const GpibSession::Use use = session.MarkInUse();
   session.AppendLine(kSetupBeginLine);
 
-  // The commands go to whatever the open left, also a failed handle, without reports.
-  GpibSession::Link link = session.OpenLink();
-  link.Write(reset_checked ? "*RST" : "SETUP:ALL:CONTINUOUS:OFF");
-  if (const BandFamily* family = FamilyToSet(plan))
-    SetCellBand(link, *family);
-  for (const std::string& command : SetupCommandsAfterCellBand(plan))
-    link.Write(command);
+  const BandFamily* family = FamilyToSet(plan);
+  const std::vector<std::string> commands = SetupCommandsAfterCellBand(plan);
+  SetupSender sender(session, view, cancelled,
+                     1 + (family ? 1 : 0) + static_cast<int>(commands.size()));
+  if (!sender.Open() || !sender.Write(reset_checked ? "*RST" : "SETUP:ALL:CONTINUOUS:OFF"))
+    return false;
+  if (family) {
+    const std::optional<std::string> band = sender.Query("CALL:CELL:BAND?", kCellBandAnswerSize);
+    if (!band)
+      return false;
+    // The cell is left alone when it already answers one of the family's two band names
+    // (exactly, case included).
+    if (*band != kPlanBandNames[family->first] && *band != kPlanBandNames[family->second]) {
+      sender.AddCommand();
+      if (!sender.Write(family->target_command))
+        return false;
+    }
+  }
+  for (const std::string& command : commands) {
+    if (!sender.Write(command))
+      return false;
+  }
 
   session.AppendLine(kSetupEndLine);
   view.EnableStartTest();
   view.CloseWindow();
+  return true;
+}
+
+bool ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
+                      GpibSession& session, ConfigureView& view,
+                      const std::atomic<bool>* cancelled) {
+  static const std::atomic<bool> kNeverCancelled{false};
+  CaptureConfiguration(plan, capture, view);  // an error ends the configuration here
+  return SendConfiguration(plan, reset_checked, session, view,
+                           cancelled ? *cancelled : kNeverCancelled);
 }
 
 }  // namespace vexa

@@ -5,6 +5,7 @@
 // vexa-cli both drive it through a ConfigureView.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,7 +16,8 @@
 namespace vexa {
 
 // What the configuration does to the windows besides the memo lines, which go to the
-// session's memo.
+// session's memo. The sending part may run on a worker thread: a window hands these calls on
+// to its own thread.
 class ConfigureView {
  public:
   virtual ~ConfigureView() = default;
@@ -23,6 +25,9 @@ class ConfigureView {
   virtual void ResetCommandLineColour() = 0;  // Edit28 back to the normal window colour
   virtual void EnableStartTest() = 0;         // Bstart
   virtual void CloseWindow() = 0;             // the test-plan window, showing the main one
+  // After each command of the set-up: `sent` commands of `total` so far. The total grows by
+  // one when the cell's answer asks for the band command. Nothing by default.
+  virtual void ShowSetupProgress(int /*sent*/, int /*total*/) {}
 };
 
 // Fills the plan from the test-plan window. May throw a vexa::Error (a field that does not
@@ -42,16 +47,31 @@ inline constexpr long kCellBandAnswerSize = 200;
 // single-precision frequencies and losses).
 std::vector<std::string> SetupCommandsAfterCellBand(const TestPlan& plan);
 
-// Config: clears the memo and the command line's colour, captures the plan (antennaAngle then
-// 0), writes the first progress line, opens `session` and sends "*RST" (`reset_checked`) or
+// Config's first part, on the window's thread when "Config" is pressed: captures the plan
+// (antennaAngle then 0). An error thrown by `capture` ends the configuration here and is
+// passed on to the caller, after the memo was cleared and the command line's colour reset: the
+// fields captured before keep their new values, nothing is sent and Start Test keeps its state.
+void CaptureConfiguration(TestPlan& plan, const PlanCapture& capture, ConfigureView& view);
+
+// Config's second part, which a worker may run: clears the memo and the command line's colour,
+// writes the first progress line, opens `session` and sends "*RST" (`reset_checked`) or
 // "SETUP:ALL:CONTINUOUS:OFF", the cell-band query and, when the answer is outside the enabled
-// family, the band command, then SetupCommandsAfterCellBand(plan). Write results are not
-// checked; a failed open shows its line and the commands still go to the failed handle. Ends
-// with the second progress line, Start Test enabled and the window closed.
+// family, the band command, then SetupCommandsAfterCellBand(plan), reporting the progress
+// after each command. Write results are not checked; a failed open shows its line and the
+// commands still go to the failed handle. Ends with the second progress line, Start Test
+// enabled and the window closed, and returns true.
 //
-// An error thrown by `capture` ends the configuration at once and is passed on to the caller:
-// the memo is already cleared, nothing is sent and Start Test keeps its state.
-void ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
-                      GpibSession& session, ConfigureView& view);
+// The session is marked in use throughout, and each exchange (the open, a write, the query
+// with its answer) holds its bus. `cancelled` is looked at before the open and before every
+// command: once it is true the configuration ends there, without the second progress line,
+// Start Test or closing the window, and returns false.
+bool SendConfiguration(const TestPlan& plan, bool reset_checked, GpibSession& session,
+                       ConfigureView& view, const std::atomic<bool>& cancelled);
+
+// Both parts in a row on the caller's thread (vexa-cli). Returns what SendConfiguration
+// returned, with a `cancelled` flag when given.
+bool ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
+                      GpibSession& session, ConfigureView& view,
+                      const std::atomic<bool>* cancelled = nullptr);
 
 }  // namespace vexa

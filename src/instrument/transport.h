@@ -42,6 +42,12 @@ class Transport {
   virtual gpib::Status TakeOffline(int ud) = 0;
   // Lets a descriptor go without touching the program-wide status.
   virtual void ReleaseQuietly(int ud) = 0;
+  // True when Abort can end a call in progress (a socket, VISA); a GPIB driver call cannot be
+  // interrupted.
+  virtual bool CanAbort() const { return false; }
+  // Ends the call in progress on `ud` at once (it returns failed) and lets `ud` go like
+  // ReleaseQuietly; nothing else is sent on it. Any thread; only where CanAbort().
+  virtual void Abort(int ud) { ReleaseQuietly(ud); }
   // The failure of a call refused before it reached the transport (a descriptor already
   // taken offline), published like a call's status.
   virtual gpib::Status RefusedCall() = 0;

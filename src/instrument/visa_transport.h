@@ -28,6 +28,8 @@ class VisaTransport : public Transport {
   gpib::Status Read(int ud, void* buffer, long count) override;
   gpib::Status TakeOffline(int ud) override;
   void ReleaseQuietly(int ud) override;
+  // viClose from another thread ends a read or write in progress on the session.
+  bool CanAbort() const override { return true; }
   gpib::Status RefusedCall() override;
   gpib::Status LastStatus() const override;
   std::string ErrorLine(const std::string& text, const gpib::Status& status) const override;

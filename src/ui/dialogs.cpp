@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace vexa {
 namespace {
@@ -17,6 +18,22 @@ class MessageBoxDialogs final : public Dialogs {
   }
   void ShowCaptionedMessage(const QString& caption, const QString& message) override {
     Show(QMessageBox::NoIcon, caption, message);
+  }
+  QObject* ShowQuestion(QWidget* parent, const QString& caption, const QString& message,
+                        const QString& first_button, const QString& second_button,
+                        std::function<void(int)> answered) override {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, caption, message, QMessageBox::NoButton,
+                                parent ? parent->window() : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QPushButton* first = box->addButton(first_button, QMessageBox::AcceptRole);
+    QPushButton* second = box->addButton(second_button, QMessageBox::RejectRole);
+    box->setDefaultButton(first);
+    box->setEscapeButton(first);
+    QObject::connect(box, &QDialog::finished, box,
+                     [box, second, answered] { answered(box->clickedButton() == second ? 1 : 0); });
+    box->show();
+    return box;
   }
   QString AskOpenFileName(const QString& filters) override {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(),

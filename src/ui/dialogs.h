@@ -2,7 +2,11 @@
 // boxes instead of blocking on them.
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <functional>
+
+class QWidget;
 
 namespace vexa {
 
@@ -18,6 +22,14 @@ class Dialogs {
   virtual void ShowMessage(const QString& message) = 0;
   // The same box with its own caption instead of the application title.
   virtual void ShowCaptionedMessage(const QString& caption, const QString& message) = 0;
+  // A box with its own caption, a text and two buttons that does not hold the program up: it
+  // returns at once, every window stays usable, and `answered` runs later on the GUI thread
+  // with the button pressed (0 the first, 1 the second; closing the box or Escape counts as
+  // the first). The box stands over `parent`'s window. Deleting the returned object closes
+  // the box unanswered; it goes by itself once answered.
+  virtual QObject* ShowQuestion(QWidget* parent, const QString& caption, const QString& message,
+                                const QString& first_button, const QString& second_button,
+                                std::function<void(int)> answered) = 0;
   // The open and save file dialogs, starting in the working directory, with `filters` in
   // Qt's form ("Test Plan (*.tpl);;All (*)"). The chosen name, or an empty text when the
   // user cancels.

@@ -1,17 +1,17 @@
 // vexa-cli gsm-test end to end against the simulator (steered through VEXA_SIM_SETUP, since
 // the run is another process): the memo lines on stdout, the log beside them, the progress on
-// stderr, the exit codes, SIGTERM as Stop Test, the antenna series and the bus trace.
+// stderr, the exit codes, the stop signals, a closed stdout, the antenna series and the bus
+// trace.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/run_process.h"
@@ -55,23 +55,10 @@ class CliGsmTest : public ::testing::Test {
     return logs;
   }
 
-  // Starts the run in the background with stdout and stderr in files, sends SIGTERM once
-  // `text` shows up in either, and returns the exit code.
-  int RunAndTerminateOn(const std::string& setup, const std::string& text) {
-    const pid_t child = fork();
-    if (child == 0) {
-      const std::string command = Command(setup, "> out.txt 2> err.txt", "exec ");
-      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline &&
-           (ReadFile(dir / "out.txt") + ReadFile(dir / "err.txt")).find(text) == std::string::npos)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // The run as a child process, to act on what it prints while it runs.
+  std::unique_ptr<testing::ChildProcess> Start(const std::string& setup,
+                                               testing::ChildProcess::Options options = {}) const {
+    return std::make_unique<testing::ChildProcess>(Command(setup, "", "exec "), options);
   }
 
   fs::path dir;
@@ -124,19 +111,100 @@ TEST_F(CliGsmTest, ExitCodesForAFailedPhoneNoCallAndBadUsage) {
   EXPECT_EQ(missing.exit_code, 1);
 }
 
-TEST_F(CliGsmTest, SigtermStopsTheRunWithoutEndLinesOrLog) {
-  EXPECT_EQ(RunAndTerminateOn("latency_ms=2", "EGSM:975:5\tTXPower"), 4);
-  const std::string out = ReadFile(dir / "out.txt");
-  EXPECT_EQ(out.find("Test finished"), std::string::npos);
-  EXPECT_NE(ReadFile(dir / "err.txt").find("Test stopped before the end."), std::string::npos);
-  EXPECT_TRUE(Logs().empty());
+// SIGHUP is the terminal closing: like Ctrl-C and SIGTERM it presses Stop Test, so the run
+// ends as stopped and does not die half way through the plan.
+TEST_F(CliGsmTest, EachStopSignalStopsTheRunWithoutEndLinesOrLog) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    const auto child = Start("latency_ms=2");
+    ASSERT_TRUE(child->WaitForOutput("EGSM:975:5\tTXPower")) << child->err();
+    child->Signal(signal_number);
+    EXPECT_EQ(testing::DescribeStatus(child->Wait()), "exit 4");
+    EXPECT_EQ(child->out().find("Test finished"), std::string::npos);
+    EXPECT_NE(child->err().find("Test stopped before the end."), std::string::npos);
+    EXPECT_TRUE(Logs().empty());
+  }
 }
 
 TEST_F(CliGsmTest, ADroppedCallAsksOnStderrUntilStopped) {
-  EXPECT_EQ(RunAndTerminateOn("drop_call_after=40", "Connect MS, and try again!"), 4);
-  const std::string out = ReadFile(dir / "out.txt");
-  EXPECT_EQ(out.find("Connect MS"), std::string::npos) << "the prompt is not a memo line";
+  const auto child = Start("drop_call_after=40");
+  ASSERT_TRUE(child->WaitForError("Connect MS, and try again!\n")) << child->err();
+  child->Signal(SIGTERM);
+  EXPECT_EQ(testing::DescribeStatus(child->Wait()), "exit 4");
+  EXPECT_EQ(child->out().find("Connect MS"), std::string::npos) << "the prompt is not a memo line";
   EXPECT_TRUE(Logs().empty());
+}
+
+// Stop Test reaches the run at once, not when the run next shows something: a signal in the
+// two seconds the run waits after the dropped call's beep ends the run there, without asking
+// for the call again.
+TEST_F(CliGsmTest, AStopSignalReachesTheRunWhileItWaits) {
+  const auto child = Start("drop_call_after=40");
+  ASSERT_TRUE(child->WaitForError("\a")) << child->err();
+  child->Signal(SIGINT);
+  EXPECT_EQ(testing::DescribeStatus(child->Wait()), "exit 4");
+  const std::string err = child->err();
+  const std::size_t notice = err.find("vexa-cli: stopping (interrupt again to end at once)\n");
+  ASSERT_NE(notice, std::string::npos) << err;
+  EXPECT_EQ(err.find("Connect MS, and try again!", notice), std::string::npos) << err;
+  EXPECT_NE(err.find("Test stopped before the end.\n", notice), std::string::npos) << err;
+  EXPECT_TRUE(Logs().empty());
+}
+
+// An instrument that does not answer: the set-up's first bus call takes ten minutes. The first
+// signal asks to stop (and says so while the call goes on); a second SIGINT or SIGTERM ends
+// the program at once, with 128 + the signal's number. A second SIGHUP does not: a closing
+// terminal may send it twice.
+TEST_F(CliGsmTest, ASecondInterruptEndsTheProgramAtOnce) {
+  struct Case {
+    std::vector<int> signals;
+    const char* status;
+  };
+  for (const Case& c :
+       {Case{{SIGINT, SIGINT}, "exit 130"}, Case{{SIGTERM, SIGTERM}, "exit 143"},
+        Case{{SIGHUP, SIGINT}, "exit 130"}, Case{{SIGHUP, SIGHUP, SIGTERM}, "exit 143"}}) {
+    SCOPED_TRACE(c.status);
+    const auto child = Start("latency_ms=600000");
+    ASSERT_TRUE(child->WaitForError("GPIB0::14::INSTR - ")) << child->err();
+    child->Signal(c.signals[0]);
+    ASSERT_TRUE(child->WaitForError("vexa-cli: stopping (interrupt again to end at once)\n"))
+        << child->err();
+    for (std::size_t i = 1; i < c.signals.size(); ++i)
+      child->Signal(c.signals[i]);
+    EXPECT_EQ(testing::DescribeStatus(child->Wait()), c.status);
+  }
+}
+
+// `vexa-cli gsm-test | head -3`: the reader goes after three lines. The run goes on to its end
+// and writes the whole log; the exit code says that the output was lost.
+TEST_F(CliGsmTest, AClosedOutputLetsTheRunFinishAndWriteItsLog) {
+  // The log without its own name's line (the name holds the time).
+  const auto log_text = [this] {
+    const std::vector<fs::path> logs = Logs();
+    std::string text;
+    for (const std::string& line : SplitLines(logs.size() == 1 ? ReadFile(logs[0]) : "")) {
+      if (!line.starts_with("GSM Log/"))
+        text += line + "\n";
+    }
+    return text;
+  };
+  const testing::ProcessResult whole = Run("");
+  ASSERT_EQ(whole.exit_code, 0) << whole.err;
+  const std::string expected = log_text();
+  ASSERT_NE(expected.find("Passed<<<<<<<<<<<<<<<<"), std::string::npos) << expected;
+  fs::remove_all(dir / "GSM Log");
+
+  testing::ChildProcess::Options head;
+  head.close_output_after_lines = 3;
+  const auto child = Start("", head);
+  EXPECT_EQ(testing::DescribeStatus(child->Wait()), "exit 1");
+  EXPECT_TRUE(child->out().starts_with("Test Plan configured. Now begin setup 8960 ......\n"));
+  const std::string err = child->err();
+  const std::string message = "vexa-cli: cannot write to standard output: Broken pipe\n";
+  ASSERT_NE(err.find(message), std::string::npos) << err;
+  EXPECT_EQ(err.find(message), err.rfind(message)) << "one message: " << err;
+  EXPECT_NE(err.find("Progress: 591/591 measurements (100%)"), std::string::npos) << err;
+  EXPECT_EQ(log_text(), expected);
 }
 
 TEST_F(CliGsmTest, SeriesRunsUntilTheAntennaMadeAFullTurn) {
@@ -153,8 +221,13 @@ TEST_F(CliGsmTest, SeriesRunsUntilTheAntennaMadeAFullTurn) {
   EXPECT_EQ(ends, (std::vector<std::string>{"Angle 0 degree Test finished",
                                             "Angle 120 degree Test finished", "Test finished"}));
   ASSERT_EQ(Logs().size(), 1u);
-  // One log holds the whole series; antenna mode leaves out the -102.5 dBm checks.
+  // One log holds the whole series, from Config's lines on (a series keeps the memo), CR LF;
+  // antenna mode leaves out the -102.5 dBm checks.
   const std::string log = ReadFile(Logs()[0]);
+  std::string expected;
+  for (const std::string& line : lines)
+    expected += line + "\r\n";
+  EXPECT_EQ(log, expected);
   EXPECT_NE(log.find("Angle 120 degree Test finished\r\n"), std::string::npos);
   EXPECT_EQ(log.find("RXL@-102.5"), std::string::npos);
 
@@ -168,6 +241,38 @@ TEST_F(CliGsmTest, SeriesRunsUntilTheAntennaMadeAFullTurn) {
   const testing::ProcessResult endless = Run("", "zero.tpl --series");
   EXPECT_EQ(endless.exit_code, 1);
   EXPECT_NE(endless.err.find("--series needs a Degree/Turn of 1 or more"), std::string::npos);
+}
+
+TEST_F(CliGsmTest, ALogFolderOrTraceThatCannotBeWrittenRefusesTheRunWithTheReason) {
+  struct Case {
+    const char* args;
+    const char* folder;  // made where the file should be
+    const char* file;    // made where the folder should be
+    const char* reason;
+  };
+  for (const Case& c :
+       {Case{"--trace bus", "bus", nullptr, "Unable to write to bus: Is a directory"},
+        Case{"", nullptr, "GSM Log", "Unable to write to GSM Log: Not a directory"}}) {
+    SCOPED_TRACE(c.reason);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    if (c.folder)
+      fs::create_directory(dir / c.folder);
+    if (c.file)
+      testing::WriteFile(dir / c.file, "");
+    const testing::ProcessResult result = Run("", c.args);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find(std::string("vexa-cli: ") + c.reason), std::string::npos)
+        << result.err;
+    const std::vector<std::string> lines = SplitLines(result.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), c.reason);
+    EXPECT_EQ(result.out.find("BAND:CN :PCL"), std::string::npos) << "the run started";
+    if (c.file)
+      EXPECT_TRUE(fs::is_regular_file(dir / c.file));
+    else
+      EXPECT_TRUE(Logs().empty());
+  }
 }
 
 }  // namespace

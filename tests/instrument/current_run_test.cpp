@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/text_format.h"
 #include "instrument/current_test_run.h"
 #include "instrument_test_support.h"
 #include "support/text_files.h"
@@ -301,9 +302,9 @@ TEST(CurrentBucketTest, SinglePrecisionReadingsAgainstDoubleThresholds) {
 }
 
 TEST_F(CurrentRunTest, ScriptedRunGivesTheGoldenMemoAndLogBytes) {
-  // One batch covering every bucket, the threshold cases, answers without a number, an empty
-  // answer (which leaves the rest of the previous answer in the buffer) and readings of 3 A
-  // and more.
+  // One batch covering every bucket, the threshold cases, an answer without a number and an
+  // empty answer (no readings: each is named in the memo and counted nowhere) and readings of
+  // 3 A and more.
   vexa_sim_script_readings(
       "0.1234;abc;0.0005;1E-3;0.01;0.02;0.04;0.1;0.2;0.4;2.999;3;3.5;-0.002;0.25E-1;"
       "1.5E-01;;+0.3 A;0.00999;0.0199;0.039;0.099;0.199;0.399;1.2;0.0001;0.005;0.015;0.03;0.07;"
@@ -329,10 +330,11 @@ TEST_F(CurrentRunTest, ScriptedRunGivesTheGoldenMemoAndLogBytes) {
   EXPECT_EQ(ReadFile(run.log_path()), CrLf(view.Memo()));
   EXPECT_THAT(LogFiles(), ElementsAre("0930-20061225.txt"));
   EXPECT_FALSE(run.log_failed());
-  EXPECT_EQ(run.readings(), 50);
+  EXPECT_EQ(run.readings(), 48);
+  EXPECT_FALSE(run.source_failed());
 
   EXPECT_THAT(view.Effects(), ElementsAre("clear", "running", "attach", "Test time is 00m:00s",
-                                          "Aver is 414.435802 mA", "detach", "not running"));
+                                          "Aver is 430.662294 mA", "detach", "not running"));
   const std::vector<CurrentBatch> batches = view.Batches();
   ASSERT_EQ(batches.size(), 1u);
   EXPECT_EQ(batches[0].batches, 1);
@@ -373,28 +375,106 @@ TEST_F(CurrentRunTest, SummaryKeepsTheStartValuesWhenNoReadingPassesThem) {
 }
 
 TEST_F(CurrentRunTest, SampleLinesShowTheSinglePrecisionReadingAsPrintfDoes) {
-  vexa_sim_script_readings("0.1234;1E30;-0;-1E-9;2.5E-7;inf;3.4E38");
+  // Infinity and values beyond single precision are no readings: the instrument did not give
+  // a current the run can hold.
+  vexa_sim_script_readings("0.1234;1E30;-0;-1E-9;2.5E-7;inf;3.4E38;1E39");
   CurrentSettings settings;
   settings.minutes = kOneBatch;
   CurrentTestRun run(DcSourceDevice, view, clock, options);
   ASSERT_EQ(ConfigureAndRun(run, settings), RunOutcome::kFinished);
   const Lines memo = view.Memo();
   EXPECT_EQ(memo[0], "No.0 Current: 123.400003 mA");
-  const float readings[] = {1e30f, -0.0f, -1e-9f, 2.5e-7f, HUGE_VALF, 3.4e38f};
-  for (int i = 1; i <= 6; ++i) {
+  const float readings[] = {1e30f, -0.0f, -1e-9f, 2.5e-7f};
+  for (int i = 1; i <= 4; ++i) {
     char expected[128];
     std::snprintf(expected, sizeof expected, "No.%d Current: %f mA", i,
                   static_cast<double>(readings[i - 1]) * 1000.0);
     EXPECT_EQ(memo[static_cast<std::size_t>(i)], expected);
   }
+  EXPECT_EQ(memo[5], "Unreadable answer to MEAS:CURR?: \"inf\"");
+  EXPECT_EQ(memo[6], Format("No.5 Current: %f mA", static_cast<double>(3.4e38f) * 1000.0));
+  EXPECT_EQ(memo[7], "Unreadable answer to MEAS:CURR?: \"1E39\"");
+  EXPECT_EQ(run.readings(), 48);
 }
 
-TEST_F(CurrentRunTest, StopDuringABatchEndsAfterItWithSummaryAndLog) {
+TEST_F(CurrentRunTest, FailedReadsAreNoReadingsAndThreeInARowEndTheRunWithItsSummary) {
+  struct Case {
+    const char* name;
+    const char* script;      // scripted answers, or nullptr
+    int timeouts;            // reads that time out first
+    Lines failure_prefixes;  // the memo line of each failed read
+    long readings;
+  };
+  const Case cases[] = {
+      {"unreadable answers",
+       "0.1;abc;0.2;x;;z",
+       0,
+       {"Unreadable answer to MEAS:CURR?: \"abc\"", "Unreadable answer to MEAS:CURR?: \"x\"",
+        "Unreadable answer to MEAS:CURR?: \"\"", "Unreadable answer to MEAS:CURR?: \"z\""},
+       2},
+      {"a silent source",
+       nullptr,
+       3,
+       {"Unable to read from device ibsta = 0x", "Unable to read from device ibsta = 0x",
+        "Unable to read from device ibsta = 0x"},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    vexa_sim_reset();
+    DcSourceDevice.ResetForTesting();
+    vexa_sim_set_timeout_scale(testing::kTimeoutScale);
+    vexa_sim_set_speed(0);
+    if (c.script)
+      vexa_sim_script_readings(c.script);
+    FakeView fresh;
+    DcSourceDevice.SetMemo(&fresh);
+    CurrentSettings settings;
+    settings.minutes = "10";
+    CurrentTestRun run(DcSourceDevice, fresh, clock, options);
+    ASSERT_TRUE(run.Configure(settings, false)) << ::testing::PrintToString(fresh.Memo());
+    if (c.timeouts)
+      vexa_sim_fail_next_reads(testing::kDcSourceAddress, VEXA_SIM_READ_TIMEOUT, c.timeouts);
+    const int mark = vexa_sim_log_count(testing::kDcSourceAddress);
+    EXPECT_EQ(run.Run(), RunOutcome::kFinished);
+    DcSourceDevice.SetMemo(&view);
+
+    EXPECT_TRUE(run.source_failed());
+    EXPECT_EQ(run.readings(), c.readings);
+    const Lines memo = fresh.Memo();
+    Lines failures;
+    for (const std::string& line : memo) {
+      if (!line.starts_with("No.") && line.find("MEAS:CURR?") != std::string::npos)
+        failures.push_back(line);
+      else if (line.starts_with("Unable to read"))
+        failures.push_back(
+            line.substr(0, std::string("Unable to read from device ibsta = 0x").size()));
+    }
+    EXPECT_EQ(failures, c.failure_prefixes);
+    // Not one query after the third failure in a row.
+    const Lines commands = DcSourceCommandsSince(mark);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "MEAS:CURR?"),
+              c.readings + static_cast<long>(c.failure_prefixes.size()));
+    // The summary over the real readings, then the reason the run ended, then the log.
+    const auto finished = std::find(memo.begin(), memo.end(), kCurrentFinishedLine);
+    ASSERT_NE(finished, memo.end());
+    EXPECT_TRUE(finished[1].starts_with("Total " + std::to_string(c.readings) + ", Aver "))
+        << finished[1];
+    ASSERT_GE(memo.size(), 3u);
+    EXPECT_EQ(memo[memo.size() - 3], kSourceSilentLine);
+    EXPECT_THAT(memo, ::testing::Not(::testing::Contains(kTestFinishedLine)));
+    EXPECT_EQ(ReadFile(run.log_path()), CrLf(memo));
+    std::filesystem::remove_all(options.log_directory);
+  }
+}
+
+TEST_F(CurrentRunTest, StopEndsBeforeTheNextReadingWithSummaryAndLog) {
   CurrentSettings settings;
   settings.points = "1";
   clock.step_ms = 1;  // 30 minutes: far more batches than the test waits for
   CurrentTestRun run(DcSourceDevice, view, clock, options);
   ASSERT_TRUE(run.Configure(settings, false));
+  const int mark = vexa_sim_log_count(testing::kDcSourceAddress);
   RunOutcome outcome = RunOutcome::kNotStarted;
   std::thread worker([&] { outcome = run.Run(); });
   while (view.MemoSize() < 60)
@@ -403,8 +483,12 @@ TEST_F(CurrentRunTest, StopDuringABatchEndsAfterItWithSummaryAndLog) {
   worker.join();
   EXPECT_EQ(outcome, RunOutcome::kStopped);
   const long readings = run.readings();
-  EXPECT_GE(readings, 100);
-  EXPECT_EQ(readings % 50, 0);
+  EXPECT_GE(readings, 60);
+  // No query after the stop: one per reading, and at most the one whose answer came after it.
+  const Lines commands = DcSourceCommandsSince(mark);
+  const auto queries = std::count(commands.begin(), commands.end(), "MEAS:CURR?");
+  EXPECT_GE(queries, readings);
+  EXPECT_LE(queries, readings + 1);
   const Lines memo = view.Memo();
   ASSERT_EQ(memo.size(), static_cast<std::size_t>(readings) + 14);
   const auto at = [&memo](long index) { return memo[static_cast<std::size_t>(index)]; };
@@ -487,6 +571,34 @@ TEST_F(CurrentRunTest, ConsoleLinesDuringTheRunLandInTheLogInMemoOrder) {
   EXPECT_EQ(memo[0], "typed after the set-up") << "Config&&Test clears the memo";
   EXPECT_EQ(std::count(memo.begin(), memo.end(), "<---VOLT 4.2"), 1);
   EXPECT_EQ(ReadFile(run.log_path()), CrLf(memo));
+}
+
+TEST_F(CurrentRunTest, ALogFolderThatCannotBeWrittenRefusesTheTestBeforeAnyCommand) {
+  const std::string file = temp_ + "/a file";
+  testing::WriteFile(file, "not a folder");
+  for (const std::string& folder : {file, temp_ + "/missing/Current Log"}) {
+    SCOPED_TRACE(folder);
+    CurrentRunOptions refused = options;
+    refused.log_directory = folder;
+    view.AppendLine("from before");
+    const int mark = vexa_sim_log_count(testing::kDcSourceAddress);
+    CurrentTestRun run(DcSourceDevice, view, clock, refused);
+    EXPECT_FALSE(run.Configure(CurrentSettings{}, false));
+    EXPECT_FALSE(run.running());
+    const std::string reason = std::string("Unable to write to ") + folder + ": " +
+                               (folder == file ? "Not a directory" : "No such file or directory");
+    EXPECT_EQ(view.Memo(), Lines{reason});
+    EXPECT_THAT(DcSourceCommandsSince(mark), IsEmpty());
+    EXPECT_EQ(run.Run(), RunOutcome::kNotStarted);
+    EXPECT_EQ(run.readings(), 0);
+  }
+  EXPECT_EQ(testing::SplitLines(ReadFile(file)), Lines{"not a folder"});
+  // A test refused later on, by the source's settings, leaves no log behind either.
+  CurrentSettings bad_interval;
+  bad_interval.interval = "15.5";
+  CurrentTestRun run(DcSourceDevice, view, clock, options);
+  EXPECT_FALSE(run.Configure(bad_interval, false));
+  EXPECT_THAT(LogFiles(), IsEmpty());
 }
 
 }  // namespace

@@ -26,18 +26,25 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using ::testing::StartsWith;
 using Lines = std::vector<std::string>;
 using testing::CrLf;
 using testing::ReadFile;
 
-// The page: the memo, and every other effect on the window in one ordered list. Hooks run on
-// the worker thread; they are set before the run starts.
+// The page: the memo (which keeps the newest `line_limit` lines when set and forwards every
+// line to the attached log, as the page must), and every other effect on the window in one
+// ordered list. Hooks run on the worker thread; they are set before the run starts.
 class FakeView : public GsmRunView {
  public:
   void AppendLine(const std::string& line) override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       memo_.push_back(line);
+      ++appended_;
+      if (line_limit > 0 && memo_.size() > line_limit)
+        memo_.erase(memo_.begin());
+      if (log_)
+        log_->AppendLine(line);
     }
     if (on_line)
       on_line(line);
@@ -45,11 +52,25 @@ class FakeView : public GsmRunView {
   void ClearMemo() override {
     std::lock_guard<std::mutex> lock(mutex_);
     memo_.clear();
+    log_.reset();
     effects_.push_back("clear");
   }
   std::vector<std::string> MemoLines() override {
     std::lock_guard<std::mutex> lock(mutex_);
+    copied_ = appended_;
     return memo_;
+  }
+  void AttachLog(std::shared_ptr<StreamedLog> log) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The lines that came after the copy go first.
+    const std::size_t since = std::min<std::size_t>(appended_ - copied_, memo_.size());
+    for (std::size_t i = memo_.size() - since; log && i < memo_.size(); ++i)
+      log->AppendLine(memo_[i]);
+    log_ = std::move(log);
+  }
+  std::shared_ptr<StreamedLog> AttachedLog() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
   }
   void SetTestTime(const std::string& caption) override { Add("time: " + caption); }
   void SetRunning(bool running) override { Add(running ? "running" : "not running"); }
@@ -67,12 +88,13 @@ class FakeView : public GsmRunView {
     if (on_beep)
       on_beep();
   }
-  bool AskToReconnect(const std::atomic<bool>& cancelled) override {
+  ReconnectAnswer AskToReconnect(const std::atomic<bool>& stop_requested,
+                                 const std::atomic<bool>& cancelled) override {
     Add("ask");
     if (on_ask)
-      return on_ask(cancelled);
+      return on_ask(stop_requested, cancelled);
     vexa_sim_set_call_connected(1);  // the operator connects the phone again
-    return true;
+    return ReconnectAnswer::kRetry;
   }
 
   Lines Memo() {
@@ -90,7 +112,8 @@ class FakeView : public GsmRunView {
 
   std::function<void(const std::string&)> on_line;
   std::function<void()> on_beep;
-  std::function<bool(const std::atomic<bool>&)> on_ask;
+  std::function<ReconnectAnswer(const std::atomic<bool>&, const std::atomic<bool>&)> on_ask;
+  std::size_t line_limit = 0;  // 0: every line
 
  private:
   void Add(const std::string& event) {
@@ -99,6 +122,9 @@ class FakeView : public GsmRunView {
   }
   std::mutex mutex_;
   Lines memo_;
+  std::size_t appended_ = 0;  // lines ever appended
+  std::size_t copied_ = 0;    // appended_ at the last MemoLines()
+  std::shared_ptr<StreamedLog> log_;
   Lines effects_;
   Lines progress_;
 };
@@ -411,7 +437,7 @@ TEST_F(GsmRunTest, FaultyAnswersAreLoggedAsFailuresAndTheRunGoesOn) {
                   "EGSM:62:5\tBERR@-102.5\t0.15%\t0\t2.44\tPassed",
                   std::string("EGSM:62:5\tBERR@-15\t99.99%\t0\t2.44\t") + f,
                   "EGSM:1:5\tRXL@-102.5\t8\t4\t12\tPassed",
-                  std::string("EGSM:1:5\tRXL@-62.5\t0\t44\t52\t") + f,
+                  std::string("EGSM:1:5\tRXL@-62.5\tnan\t44\t52\t") + f,
                   "EGSM:1:5\tRXQ@-102.5\t1\t0\t3\tPassed", "EGSM:1:5\tRXQ@-62.5\t0\t0\t3\tPassed",
                   "EGSM:1:5\tBERR@-102.5\t0.15%\t0\t2.44\tPassed",
                   "EGSM:1:5\tBERR@-15\t0.00%\t0\t2.44\tPassed", kTestFinishedLine, kOverallFailed));
@@ -457,37 +483,76 @@ TEST_F(GsmRunTest, StartRefusesWithoutACallAndLeavesTheMemo) {
             (Lines{"CALL:CONNECTED:STATE?", "CALL:CONNECTED:STATE?"}));
 }
 
-TEST_F(GsmRunTest, StopTakesEffectAfterTheCurrentLevelOrChannel) {
+TEST_F(GsmRunTest, StopTakesEffectBeforeTheNextBusCall) {
   plan.bandEnabled[0] = 1;
   SetList(plan.channels[0], {62, 1});
   SetList(plan.levels[0], {5, 7});
   plan.itemEnabled = {1, 0, 1, 0, 1, 0, 0};
   struct Case {
-    const char* stop_at;  // the line during which Stop Test is pressed
+    const char* stop_at;  // the line during which Stop Test is pressed ("" before the run)
     std::size_t lines;    // the memo lines then (with the header)
     const char* last_command;
   };
-  for (const Case& c : {Case{"EGSM:62:5\tTXPower", 5, "FETCh:PFERror?"},
-                        Case{"EGSM:62:5\tRXL@-102.5", 11, "CALL:POW -65dBm"}}) {
+  for (const Case& c : {Case{"", 1, nullptr}, Case{"EGSM:62:5\tTXPower", 2, "FETCh:TXPower?"},
+                        Case{"EGSM:62:5\tRXL@-102.5", 10, kRxlQuery}}) {
     SCOPED_TRACE(c.stop_at);
     FakeView page;
     GsmTestRun run(plan, TestSetDevice, page, clock, options);
     page.on_line = [&run, &c](const std::string& line) {
-      if (line.starts_with(c.stop_at))
+      if (*c.stop_at && line.starts_with(c.stop_at))
         run.RequestStop();
     };
-    run.RequestStop();  // a request before the run is forgotten at its start
+    if (!*c.stop_at)
+      run.RequestStop();  // pressed while Start asked for the call: kept
     EXPECT_TRUE(run.Start());
     mark_ = vexa_sim_log_count(testing::kTestSetAddress);
     EXPECT_EQ(run.Run(), RunOutcome::kStopped);
     const Lines memo = page.Memo();
     EXPECT_EQ(memo.size(), c.lines);
     EXPECT_THAT(memo, Not(Contains(kTestFinishedLine)));
-    EXPECT_EQ(RunCommands().back(), c.last_command);
+    if (c.last_command)
+      EXPECT_EQ(RunCommands().back(), c.last_command);
+    else
+      EXPECT_THAT(RunCommands(), IsEmpty());
     EXPECT_EQ(page.Effects().back(), "not running");
     EXPECT_THAT(page.Effects(), Not(Contains("colour: green")));
     EXPECT_THAT(LogFiles(), IsEmpty());
     EXPECT_TRUE(run.log_path().empty());
+  }
+}
+
+TEST_F(GsmRunTest, StopTestInTheDisconnectedBoxOrBesideItEndsTheRunWithoutALog) {
+  plan.bandEnabled[0] = 1;
+  SetList(plan.channels[0], {62});
+  SetList(plan.levels[0], {5});
+  plan.itemEnabled = {1, 0, 0, 0, 0, 0, 0};
+  enum class How { kBoxButton, kStopButtonWhileTheBoxIsUp };
+  for (How how : {How::kBoxButton, How::kStopButtonWhileTheBoxIsUp}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    ASSERT_NO_FATAL_FAILURE(ResetSimulator());
+    FakeView page;
+    GsmTestRun run(plan, TestSetDevice, page, clock, options);
+    int asked = 0;
+    std::thread stop_button;
+    page.on_ask = [&](const std::atomic<bool>& stop_requested, const std::atomic<bool>&) {
+      ++asked;
+      if (how == How::kBoxButton)
+        return ReconnectAnswer::kStopTest;
+      // The box stays up until the page's Stop Test reaches it.
+      stop_button = std::thread([&run] { run.RequestStop(); });
+      while (!stop_requested)
+        std::this_thread::yield();
+      return ReconnectAnswer::kStopTest;
+    };
+    ASSERT_TRUE(run.Start());
+    vexa_sim_set_call_connected(0);
+    EXPECT_EQ(run.Run(), RunOutcome::kStopped);
+    if (stop_button.joinable())
+      stop_button.join();
+    EXPECT_EQ(asked, 1);
+    EXPECT_THAT(page.Memo(), Not(Contains(kTestFinishedLine)));
+    EXPECT_EQ(page.Effects().back(), "not running");
+    EXPECT_THAT(LogFiles(), IsEmpty());
   }
 }
 
@@ -497,9 +562,8 @@ TEST_F(GsmRunTest, CancelEndsTheRunWhileWaitingForTheCallOrBetweenBusCalls) {
   SetList(plan.levels[0], {5});
   plan.itemEnabled = {1, 1, 0, 0, 0, 0, 0};
 
-  enum class Where { kBeep, kMessageBox, kAfterLine, kOperatorGivesUp };
-  for (Where where :
-       {Where::kBeep, Where::kMessageBox, Where::kAfterLine, Where::kOperatorGivesUp}) {
+  enum class Where { kBeep, kMessageBox, kAfterLine };
+  for (Where where : {Where::kBeep, Where::kMessageBox, Where::kAfterLine}) {
     SCOPED_TRACE(static_cast<int>(where));
     ASSERT_NO_FATAL_FAILURE(ResetSimulator());
     FakeView page;
@@ -515,13 +579,11 @@ TEST_F(GsmRunTest, CancelEndsTheRunWhileWaitingForTheCallOrBetweenBusCalls) {
     };
     if (where == Where::kBeep)
       page.on_beep = pause_here;
-    page.on_ask = [&](const std::atomic<bool>& flag) {
-      if (where == Where::kOperatorGivesUp)
-        return false;
+    page.on_ask = [&](const std::atomic<bool>&, const std::atomic<bool>& flag) {
       reached.set_value();
       while (!flag)
         std::this_thread::yield();
-      return true;
+      return ReconnectAnswer::kRetry;
     };
     page.on_line = [&](const std::string& line) {
       if (where == Where::kAfterLine && line.starts_with("EGSM:62:5\tTXPower"))
@@ -533,10 +595,8 @@ TEST_F(GsmRunTest, CancelEndsTheRunWhileWaitingForTheCallOrBetweenBusCalls) {
     mark_ = vexa_sim_log_count(testing::kTestSetAddress);
     RunOutcome outcome = RunOutcome::kNotStarted;
     std::thread worker([&] { outcome = run.Run(); });
-    if (where != Where::kOperatorGivesUp) {
-      reached.get_future().wait();
-      run.Cancel();
-    }
+    reached.get_future().wait();
+    run.Cancel();
     cancelled.set_value();
     worker.join();
     EXPECT_EQ(outcome, RunOutcome::kCancelled);
@@ -569,7 +629,8 @@ TEST_F(GsmRunTest, AntennaSeriesFillsOneLogOverTwelveRunsOfThirtyDegrees) {
     expected.insert(expected.end(), one_run.begin(), one_run.end());
     expected.push_back("Angle " + std::to_string(angle) + " degree Test finished");
     EXPECT_EQ(plan.antennaAngle, angle + 30);
-    EXPECT_THAT(LogFiles(), IsEmpty());
+    // Only the series' log, not yet named, which the next run goes on with.
+    EXPECT_THAT(LogFiles(), ElementsAre(StartsWith(".log-")));
   }
   EXPECT_EQ(view.Memo(), expected);
   EXPECT_THAT(RunCommands(), Not(Contains("CALL:POW -102.5dBm")));
@@ -590,6 +651,194 @@ TEST_F(GsmRunTest, AntennaSeriesFillsOneLogOverTwelveRunsOfThirtyDegrees) {
   EXPECT_EQ(plan.antennaAngle, INT_MAX);
   EXPECT_EQ(view.Memo().size(), one_run.size() + 4);
   EXPECT_EQ(view.Memo()[one_run.size()], kTestFinishedLine);
+}
+
+// The files in `directory`, hidden ones included.
+Lines FilesIn(const std::filesystem::path& directory) {
+  Lines names;
+  if (std::filesystem::is_directory(directory)) {
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+      names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(GsmRunTest, TheLogIsWrittenWhileTheRunGoesAndKeepsEveryLineTheMemoDrops) {
+  plan.bandEnabled[0] = 1;
+  SetList(plan.channels[0], {62, 1});
+  SetList(plan.levels[0], {5, 7});
+  plan.itemEnabled = {1, 1, 1, 1, 1, 1, 1};
+  // The page keeps the newest lines only.
+  view.line_limit = 10;
+  // The clear at Start Test takes this one.
+  view.AppendLine("from before the run");
+  // Every line the memo receives from now on, in order.
+  Lines received;
+  Lines files_during_run;
+  view.on_line = [&](const std::string& line) {
+    received.push_back(line);
+    if (line.starts_with("EGSM:1:7\tTXPower")) {
+      files_during_run = LogFiles();
+      // A console command typed during the run, its echo and answer from another thread.
+      std::thread console([this] {
+        view.AppendLine("<---*IDN?");
+        view.AppendLine("--->Agilent Technologies,8960 Series 10,VEXA-SIM,A.01");
+      });
+      console.join();
+    }
+  };
+  GsmTestRun run(plan, TestSetDevice, view, clock, options);
+  ASSERT_EQ(StartAndRun(run), RunOutcome::kFinished);
+
+  // While the run went there was only the log's temporary file.
+  EXPECT_THAT(files_during_run, ElementsAre(StartsWith(".log-")));
+  EXPECT_THAT(LogFiles(), ElementsAre("0930-20061225.xls"));
+  // The memo (cleared at the start) kept its last lines; the log has every line since the
+  // clear, the console's among them where they came, then its own name and the credit line.
+  ASSERT_GT(received.size(), 100u);
+  EXPECT_EQ(received.front(), kRunHeaderLine);
+  EXPECT_EQ(received[received.size() - 2], run.log_path());
+  EXPECT_EQ(view.Memo(), Lines(received.end() - 10, received.end()));
+  EXPECT_EQ(ReadFile(run.log_path()), CrLf(received));
+  EXPECT_THAT(received, Contains("<---*IDN?"));
+}
+
+TEST_F(GsmRunTest, AnAntennaSeriesFillsOneLogWhateverTheMemoDropsAndWhatComesBetweenItsRuns) {
+  plan.bandEnabled[0] = 1;
+  SetList(plan.channels[0], {62});
+  SetList(plan.levels[0], {5, 7});
+  plan.itemEnabled = {1, 0, 1, 0, 1, 0, 1};
+  plan.antennaMode = 1;
+  plan.antennaStep = 120;
+  view.line_limit = 4;
+  Lines received;
+  view.on_line = [&](const std::string& line) { received.push_back(line); };
+  const auto start_and_run = [&]() {
+    GsmTestRun run(plan, TestSetDevice, view, clock, options);
+    return run.Start() ? run.Run() : RunOutcome::kNotStarted;
+  };
+  const auto temporary_only = ElementsAre(StartsWith(".log-"));
+
+  // Config's lines start the series' log, since the series keeps the memo.
+  view.AppendLine("8960 setup finished");
+  ASSERT_EQ(start_and_run(), RunOutcome::kFinished);
+  EXPECT_THAT(LogFiles(), temporary_only);
+  // Config again: the memo is cleared and the series starts over, without a log.
+  view.ClearMemo();
+  plan.antennaAngle = 0;
+  EXPECT_THAT(LogFiles(), IsEmpty());
+  received.clear();
+
+  view.AppendLine("8960 setup finished");
+  ASSERT_EQ(start_and_run(), RunOutcome::kFinished);  // 0 degrees
+  view.AppendLine("<---*IDN?");                       // the console between two runs
+  vexa_sim_set_call_connected(0);
+  EXPECT_EQ(start_and_run(), RunOutcome::kNotStarted);  // "Connect MS, and try again!"
+  vexa_sim_set_call_connected(1);
+  {
+    // Stop Test during the run at 120 degrees: no log, the series goes on.
+    GsmTestRun run(plan, TestSetDevice, view, clock, options);
+    view.on_line = [&](const std::string& line) {
+      received.push_back(line);
+      if (line.starts_with("EGSM:62:5\tRMS"))
+        run.RequestStop();
+    };
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Run(), RunOutcome::kStopped);
+    view.on_line = [&](const std::string& line) { received.push_back(line); };
+  }
+  EXPECT_THAT(LogFiles(), temporary_only);
+  EXPECT_EQ(plan.antennaAngle, 120);
+  ASSERT_EQ(start_and_run(), RunOutcome::kFinished);  // 120 degrees again
+  ASSERT_EQ(start_and_run(), RunOutcome::kFinished);  // 240: the full turn, the log
+
+  EXPECT_THAT(view.Effects(), Contains("clear").Times(1));  // only Config's
+  const Lines logs = LogFiles();
+  ASSERT_THAT(logs, ElementsAre("0930-20061225.xls"));
+  EXPECT_EQ(received.front(), "8960 setup finished");
+  EXPECT_THAT(received, Contains(kConnectMsLine));
+  EXPECT_THAT(received, Contains("Angle 0 degree Test finished"));
+  EXPECT_THAT(received, Contains("Angle 120 degree Test finished").Times(1));
+  EXPECT_EQ(received[received.size() - 2], options.log_directory + "/" + logs[0]);
+  EXPECT_EQ(ReadFile(options.log_directory + "/" + logs[0]), CrLf(received));
+  EXPECT_EQ(view.Memo(), Lines(received.end() - 4, received.end()));
+}
+
+TEST_F(GsmRunTest, ALogOrTraceThatCannotBeCreatedRefusesTheStartBeforeAnyCommand) {
+  const std::string file = temp_ + "/a file";
+  testing::WriteFile(file, "not a folder");
+  const std::string folder = temp_ + "/a folder";
+  std::filesystem::create_directory(folder);
+  struct Case {
+    std::string log_directory;
+    std::string trace_path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {file, "", "Unable to write to " + file + ": Not a directory"},
+      {temp_ + "/missing/GSM Log", "",
+       "Unable to write to " + temp_ + "/missing/GSM Log: No such file or directory"},
+      {options.log_directory, folder, "Unable to write to " + folder + ": Is a directory"},
+      {options.log_directory, temp_ + "/missing/bus.txt",
+       "Unable to write to " + temp_ + "/missing/bus.txt: No such file or directory"},
+  };
+  plan.bandEnabled[0] = 1;
+  SetList(plan.channels[0], {62});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    std::filesystem::remove_all(options.log_directory);
+    FakeView page;
+    page.AppendLine("earlier line");
+    GsmRunOptions refused = options;
+    refused.log_directory = c.log_directory;
+    refused.trace_path = c.trace_path;
+    GsmTestRun run(plan, TestSetDevice, page, clock, refused);
+    const int mark = vexa_sim_log_count(testing::kTestSetAddress);
+    EXPECT_FALSE(run.Start());
+    EXPECT_EQ(run.start_error(), c.reason);
+    EXPECT_EQ(page.Memo(), (Lines{"earlier line", c.reason}));
+    EXPECT_EQ(page.AttachedLog(), nullptr);
+    EXPECT_EQ(run.Run(), RunOutcome::kNotStarted);
+    EXPECT_EQ(vexa_sim_log_count(testing::kTestSetAddress), mark) << "a command was sent";
+    EXPECT_THAT(page.Effects(), ElementsAre("colour: normal"));
+    EXPECT_THAT(LogFiles(), IsEmpty());
+    EXPECT_THAT(FilesIn(folder), IsEmpty());
+  }
+}
+
+TEST_F(GsmRunTest, TheTraceIsOpenedAtStartButAStartWithoutACallLeavesItAsItWas) {
+  const std::string trace = temp_ + "/bus.txt";
+  options.trace_path = trace;
+  vexa_sim_set_call_connected(0);
+  {
+    GsmTestRun run(plan, TestSetDevice, view, clock, options);
+    EXPECT_FALSE(run.Start());
+  }
+  EXPECT_FALSE(std::filesystem::exists(trace)) << "a trace made for no run stays";
+  testing::WriteFile(trace, "an earlier trace\n");
+  {
+    GsmTestRun run(plan, TestSetDevice, view, clock, options);
+    EXPECT_FALSE(run.Start());
+  }
+  EXPECT_EQ(ReadFile(trace), "an earlier trace\n");
+  EXPECT_THAT(LogFiles(), IsEmpty());
+
+  // A run starts the trace anew, or adds to it in a series.
+  vexa_sim_set_call_connected(1);
+  plan.bandEnabled[0] = 1;
+  for (const bool append : {false, true}) {
+    options.trace_append = append;
+    GsmTestRun run(plan, TestSetDevice, view, clock, options);
+    ASSERT_EQ(StartAndRun(run), RunOutcome::kFinished);
+  }
+  const Lines lines = testing::SplitLines(ReadFile(trace));
+  // Two runs of six lines each (the header, the cell band and the call with their answers,
+  // the traffic band): the earlier trace is gone.
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_THAT(lines[0], StartsWith("# VEXA bus trace of a GSM test run started 2006-12-25 01:30"));
+  EXPECT_THAT(lines[1], ::testing::EndsWith(" > CALL:CELL:BAND?"));
+  EXPECT_THAT(lines[6], StartsWith("# VEXA bus trace"));
 }
 
 }  // namespace

@@ -2,11 +2,25 @@
 // through the same driver loader as the program.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <cstdlib>
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,10 +29,13 @@
 #include "instrument/dcsource_page.h"
 #include "instrument/gpib_driver.h"
 #include "instrument/gpib_session.h"
+#include "instrument/plan_window.h"
+#include "instrument/test_plan.h"
 #include "instrument/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"
+#include "ui/dialogs.h"
 
 namespace vexa {
 namespace {
@@ -44,9 +61,15 @@ class InstrumentPagesTest : public ::testing::Test {
   }
   ~InstrumentPagesTest() override { UseDriver(VEXA_SIM_PATH); }
 
+  // Enter in a command line, and the wait for the page's answer.
   void Enter(QLineEdit* edit, const QString& text) {
     edit->setText(text);
     QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_TRUE(CommandsDone());
+  }
+  bool CommandsDone() {
+    return testing::WaitFor(
+        [this] { return !testset->CommandsPending() && !dcsource->CommandsPending(); }, 30000);
   }
 
   testing::DialogRecorder dialogs;
@@ -211,6 +234,9 @@ TEST(InstrumentPagesTwoWindows, ClosingOneWindowLeavesTheOtherWindowsMemosAttach
   QTest::keyClick(second.TabSheet13->Edit28, Qt::Key_Return);
   second.TabSheet14->Edit29->setText("*RST");
   QTest::keyClick(second.TabSheet14->Edit29, Qt::Key_Return);
+  ASSERT_TRUE(testing::WaitFor([&] {
+    return !second.TabSheet13->CommandsPending() && !second.TabSheet14->CommandsPending();
+  }));
   EXPECT_EQ(MemoLines(second.TabSheet13->Memo4).value(0), "<---*IDN?");
   EXPECT_EQ(MemoLines(second.TabSheet14->Memo5), QStringList{"<---*RST"});
 }
@@ -317,14 +343,320 @@ TEST(InstrumentPagesWithoutDriver, EnterShowsTheOpenFailureAndTheNoteSaysWhy) {
         "GPIB0::14::INSTR - GPIB driver: none found"));
     form.TabSheet13->Edit28->setText("*IDN?");
     QTest::keyClick(form.TabSheet13->Edit28, Qt::Key_Return);
+    ASSERT_TRUE(testing::WaitFor([&] { return !form.TabSheet13->CommandsPending(); }));
     EXPECT_EQ(MemoLines(form.TabSheet13->Memo4),
               QStringList{"Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)"});
     QTest::keyClick(form.TabSheet14->Edit29, Qt::Key_Return);
+    ASSERT_TRUE(testing::WaitFor([&] { return !form.TabSheet14->CommandsPending(); }));
     EXPECT_EQ(MemoLines(form.TabSheet14->Memo5),
               QStringList{"Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)"});
     EXPECT_TRUE(dialogs.boxes.empty());
   }
   UseDriver(VEXA_SIM_PATH);
+}
+
+// The simulator's messages to `address`, in order.
+QStringList SimulatorLog(int address) {
+  QStringList log;
+  char buffer[256];
+  for (int i = 0; i < vexa_sim_log_count(address); ++i) {
+    vexa_sim_log_entry(address, i, buffer, sizeof buffer);
+    log << QString::fromLatin1(buffer);
+  }
+  return log;
+}
+
+// Enter in the command line goes to the page's own worker: the window goes on at once (its
+// timers fire while the slow instrument answers), the command line takes the next command,
+// the connection button waits, and the answers arrive later, in the order given.
+TEST_F(InstrumentPagesTest, ConsoleCommandsRunOffTheWindowsThreadInTheOrderGiven) {
+  struct Case {
+    const char* name;
+    QLineEdit* edit;
+    MemoWidget* memo;
+    QWidget* connection_button;
+    std::function<bool()> pending;
+    QStringList commands;
+    QStringList answers;
+  };
+  const Case cases[] = {
+      {"8960",
+       testset->Edit28,
+       testset->Memo4,
+       testset->Connection->Button,
+       [this] { return testset->CommandsPending(); },
+       {"*IDN?", "CALL:CELL:BAND DCS", "CALL:CELL:BAND?"},
+       {"<---*IDN?", "--->VEXA Simulator,GSM Test Set,SIM00014,A.02.02", "<---CALL:CELL:BAND DCS",
+        "<---CALL:CELL:BAND?", "--->DCS"}},
+      {"66319",
+       dcsource->Edit29,
+       dcsource->Memo5,
+       dcsource->Connection->Button,
+       [this] { return dcsource->CommandsPending(); },
+       {"VOLT 4.1", "VOLT?"},
+       {"<---VOLT 4.1", "<---VOLT?", "--->4.1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    vexa_sim_set_latency_ms(300);  // every clear, write and read of the instrument
+    for (const QString& command : c.commands) {
+      c.edit->setText(command);
+      QTest::keyClick(c.edit, Qt::Key_Return);
+    }
+    // Nothing has been answered yet, and the window has not waited for it.
+    EXPECT_TRUE(MemoLines(c.memo).isEmpty());
+    EXPECT_TRUE(c.pending());
+    EXPECT_TRUE(c.edit->isEnabled());
+    EXPECT_FALSE(c.connection_button->isEnabled());
+    bool fired = false;
+    bool pending_when_fired = false;
+    QTimer::singleShot(0, [&] {
+      fired = true;
+      pending_when_fired = c.pending();
+    });
+    ASSERT_TRUE(testing::WaitFor([&] { return fired; }));
+    EXPECT_TRUE(pending_when_fired);
+
+    ASSERT_TRUE(testing::WaitFor([&] { return !c.pending(); }, 60000));
+    const QStringList lines = MemoLines(c.memo);
+    ASSERT_EQ(lines.size(), c.answers.size()) << lines.join(" | ").toStdString();
+    for (qsizetype i = 0; i < lines.size(); ++i)
+      EXPECT_TRUE(lines[i].startsWith(c.answers[i])) << lines[i].toStdString();
+    EXPECT_TRUE(c.connection_button->isEnabled());
+    vexa_sim_set_latency_ms(0);
+  }
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Closing the window drops the commands not yet sent; the one on the bus ends first.
+TEST(InstrumentPagesClosing, ClosingTheWindowDropsTheConsoleCommandsNotYetSent) {
+  testing::DialogRecorder dialogs;
+  UseDriver(VEXA_SIM_PATH);
+  auto form = std::make_unique<TForm1>();
+  vexa_sim_set_latency_ms(300);
+  for (const char* command : {"DISP:TEXT 'one'", "DISP:TEXT 'two'", "DISP:TEXT 'three'"}) {
+    form->TabSheet13->Edit28->setText(QString::fromLatin1(command));
+    QTest::keyClick(form->TabSheet13->Edit28, Qt::Key_Return);
+  }
+  form->close();
+  form.reset();  // waits for the command on the bus, as the end of main() does
+  EXPECT_LE(SimulatorLog(14).size(), 1) << SimulatorLog(14).join(" | ").toStdString();
+  vexa_sim_set_latency_ms(0);
+}
+
+// A test set on the LAN that takes commands and never answers: the console's read waits for
+// it on the page's worker; closing the window aborts that read instead of waiting out the
+// socket's time-out.
+TEST(InstrumentPagesClosing, ClosingTheWindowAbortsAConsoleReadOverTheLan) {
+  testing::DialogRecorder dialogs;
+  UseDriver(VEXA_SIM_PATH);
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);  // connections wait in the backlog, never answered
+  socklen_t length = sizeof address;
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string resource =
+      "TCPIP0::127.0.0.1::" + std::to_string(ntohs(address.sin_port)) + "::SOCKET";
+  {
+    TForm1 form;
+    TestSetPage* page = form.TabSheet13;
+    ASSERT_EQ(page->Connection->Apply(Connection{TransportKind::kSocket, resource}), QString());
+    page->Edit28->setText("*IDN?");
+    QTest::keyClick(page->Edit28, Qt::Key_Return);
+    ASSERT_TRUE(testing::WaitFor([&] { return MemoLines(page->Memo4).contains("<---*IDN?"); }));
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    // The read ends as the connection is shut down, not at the time-out.
+    ASSERT_TRUE(testing::WaitFor([&] { return !page->CommandsPending(); }, 60000));
+    const QStringList lines = MemoLines(page->Memo4);
+    ASSERT_EQ(lines.size(), 3) << lines.join(" | ").toStdString();
+    EXPECT_TRUE(lines[1].startsWith("Unable to read from device status = 0x"));
+    EXPECT_TRUE(lines[1].endsWith("(ECONNRESET)")) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "--->");
+  }
+  close(listener);
+  SaveConnection("testset", DefaultGpibConnection(14));
+  TestSetDevice.ResetForTesting();
+}
+
+// The connection button is disabled by the very click that starts work with the instrument,
+// before the worker has opened it, and comes back when the work has ended.
+TEST_F(InstrumentPagesTest, TheConnectionButtonWaitsFromTheClickThatStartsWorkUntilItsEnd) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  struct Case {
+    const char* name;
+    QWidget* button;
+    std::function<void()> start;
+    std::function<bool()> ended;
+  };
+  const Case cases[] = {
+      {"Start Test without a call", testset->Connection->Button,
+       [this] {
+         vexa_sim_set_call_connected(0);
+         testset->Bstart->setEnabled(true);
+         QTest::mouseClick(testset->Bstart, Qt::LeftButton);
+       },
+       [this] { return !testset->RunInProgress(); }},
+      {"8960 console", testset->Connection->Button,
+       [this] {
+         testset->Edit28->setText("*IDN?");
+         QTest::keyClick(testset->Edit28, Qt::Key_Return);
+       },
+       [this] { return !testset->CommandsPending(); }},
+      {"Config", testset->Connection->Button,
+       [this] {
+         QTest::mouseClick(testset->Btpl, Qt::LeftButton);
+         testset->PlanWindow()->Button5->click();
+       },
+       [this] { return !testset->CommandsPending() && form.isVisible(); }},
+      {"Config&Test refused", dcsource->Connection->Button,
+       [this] {
+         dcsource->LabeledEdit15->setText("15.5");  // the sample rate is refused
+         QTest::mouseClick(dcsource->Button10, Qt::LeftButton);
+       },
+       [this] { return !dcsource->RunInProgress(); }},
+      {"66319 console", dcsource->Connection->Button,
+       [this] {
+         dcsource->Edit29->setText("VOLT?");
+         QTest::keyClick(dcsource->Edit29, Qt::Key_Return);
+       },
+       [this] { return !dcsource->CommandsPending(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    vexa_sim_set_latency_ms(50);
+    ASSERT_TRUE(c.button->isEnabled());
+    c.start();
+    EXPECT_FALSE(c.button->isEnabled());
+    ASSERT_TRUE(testing::WaitFor(c.ended, 30000));
+    EXPECT_TRUE(c.button->isEnabled());
+    vexa_sim_set_latency_ms(0);
+  }
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Work that began elsewhere holds the session: OK in the dialog then shows why the connection
+// cannot change, and the dialog stays open until it can.
+TEST_F(InstrumentPagesTest, TheDialogShowsWhyTheConnectionCannotChangeWhileTheSessionIsInUse) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QTest::mouseClick(testset->Connection->Button, Qt::LeftButton);
+  ConnectionDialog* dialog = testset->Connection->OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  dialog->TransportBox->setCurrentIndex(1);
+  dialog->AddressEdit->setText("TCPIP0::127.0.0.1::5025::SOCKET");
+  {
+    const GpibSession::Use use = TestSetDevice.MarkInUse();
+    dialog->accept();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->ErrorLabel->isHidden());
+    EXPECT_EQ(dialog->ErrorLabel->text(), QString::fromLatin1(kSessionInUse));
+    EXPECT_EQ(TestSetDevice.connection(), DefaultGpibConnection(14));
+  }
+  dialog->accept();
+  ASSERT_TRUE(testing::WaitFor([&] { return testset->Connection->OpenDialog() == nullptr; }));
+  EXPECT_EQ(TestSetDevice.connection(),
+            (Connection{TransportKind::kSocket, "TCPIP0::127.0.0.1::5025::SOCKET"}));
+  SaveConnection("testset", DefaultGpibConnection(14));
+}
+
+// The program's own two-button box (the "Disconnected" box): it holds no window up, and
+// answers with the button pressed; closed by the program, it answers nothing.
+TEST(QuestionBox, TheRealBoxLeavesTheWindowsUsableAndAnswersWithItsButton) {
+  QWidget window;
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const auto button = [](QMessageBox* box, const QString& text) -> QAbstractButton* {
+    for (QAbstractButton* candidate : box->buttons()) {
+      if (candidate->text() == text)
+        return candidate;
+    }
+    return nullptr;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(QMessageBox*)> act;
+    int answer;  // -1: none
+  };
+  const Case cases[] = {
+      {"Stop Test pressed", [&](QMessageBox* box) { button(box, "Stop Test")->click(); }, 1},
+      {"OK pressed", [&](QMessageBox* box) { button(box, "OK")->click(); }, 0},
+      {"Escape", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, 0},
+      {"closed by its title bar", [](QMessageBox* box) { box->close(); }, 0},
+      {"deleted by the program", [](QMessageBox* box) { delete box; }, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int answer = -1;
+    int answers = 0;
+    QPointer<QObject> box = AppDialogs().ShowQuestion(
+        &window, "Disconnected", "Connect MS, and try again!", "OK", "Stop Test", [&](int pressed) {
+          answer = pressed;
+          ++answers;
+        });
+    auto* message_box = qobject_cast<QMessageBox*>(box.data());
+    ASSERT_NE(message_box, nullptr);
+    EXPECT_TRUE(message_box->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(message_box->windowTitle(), "Disconnected");
+    EXPECT_EQ(message_box->text(), "Connect MS, and try again!");
+    ASSERT_NE(button(message_box, "OK"), nullptr);
+    ASSERT_NE(button(message_box, "Stop Test"), nullptr);
+    c.act(message_box);
+    ASSERT_TRUE(testing::WaitFor([&] { return box.isNull(); }));
+    EXPECT_EQ(answer, c.answer);
+    EXPECT_EQ(answers, c.answer < 0 ? 0 : 1);
+  }
+}
+
+TEST(CommandQueue, RunsJobsInOrderOnOneThreadAndCancelDropsTheJobsNotStarted) {
+  CommandQueue queue;
+  std::mutex mutex;
+  std::vector<int> ran;
+  std::set<std::thread::id> threads;
+  const auto record = [&](int job) {
+    const std::lock_guard lock(mutex);
+    ran.push_back(job);
+    threads.insert(std::this_thread::get_id());
+  };
+  std::promise<void> batch_done;
+  for (int job = 0; job < 5; ++job)
+    ASSERT_TRUE(queue.Push([&, job] { record(job); }));
+  ASSERT_TRUE(queue.Push([&] { batch_done.set_value(); }));
+  batch_done.get_future().wait();
+  {
+    const std::lock_guard lock(mutex);
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4}));
+    ASSERT_EQ(threads.size(), 1u);
+    EXPECT_NE(*threads.begin(), std::this_thread::get_id());
+  }
+
+  // A job on a slow bus, two behind it: Cancel drops those two and tells the first.
+  std::promise<void> started;
+  std::promise<void> release;
+  bool saw_cancel = false;
+  ASSERT_TRUE(queue.Push([&, released = release.get_future().share()] {
+    started.set_value();
+    released.wait();
+    saw_cancel = queue.cancelled();
+    record(5);
+  }));
+  ASSERT_TRUE(queue.Push([&] { record(6); }));
+  ASSERT_TRUE(queue.Push([&] { record(7); }));
+  started.get_future().wait();
+  EXPECT_FALSE(queue.cancelled());
+  EXPECT_EQ(queue.Cancel(), 2u);
+  EXPECT_TRUE(queue.cancelled());
+  EXPECT_FALSE(queue.Push([&] { record(8); }));
+  release.set_value();
+  queue.Join();
+  EXPECT_TRUE(saw_cancel);
+  EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4, 5}));
 }
 
 TEST(MemoWidget, LinesFromAWorkerArriveInOrderAndInBatches) {

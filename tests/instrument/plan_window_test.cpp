@@ -4,11 +4,15 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
+#include <mutex>
 
 #include "app/main_window.h"
+#include "instrument/connection_dialog.h"
 #include "instrument/gpib_driver.h"
 #include "instrument/gpib_session.h"
 #include "instrument/plan_window.h"
@@ -154,7 +158,7 @@ TEST_F(PlanWindowTest, AMissingLevelSectionStopsTheOpeningWithTheListError) {
 TEST_F(PlanWindowTest, ConfigConfiguresTheTestSetAndReturnsToTheMainWindow) {
   EXPECT_FALSE(page->Bstart->isEnabled());
   Click(plan->Button5);
-  EXPECT_FALSE(plan->isVisible());
+  ASSERT_TRUE(testing::WaitFor([this] { return !plan->isVisible() && !page->CommandsPending(); }));
   EXPECT_TRUE(form.isVisible());
   EXPECT_TRUE(page->Bstart->isEnabled());
   const QStringList lines = MemoLines(page->Memo4);
@@ -168,6 +172,64 @@ TEST_F(PlanWindowTest, ConfigConfiguresTheTestSetAndReturnsToTheMainWindow) {
   vexa_sim_log_entry(14, 0, first, sizeof first);
   EXPECT_STREQ(first, "*RST");
   EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The set-up goes to the 8960 page's worker: "Config" returns at once, the windows go on (a
+// timer fires) while the test set is busy, what must not be pressed meanwhile waits, and the
+// window shows how far the set-up has come.
+TEST_F(PlanWindowTest, ConfigSendsOnThePagesWorkerAndShowsItsProgress) {
+  QStringList progress;
+  QObject::connect(plan->ConfigProgress, &QProgressBar::valueChanged, plan,
+                   [&] { progress << plan->ConfigProgress->text(); });
+  std::unique_lock<std::mutex> bus = TestSetDevice.HoldBus();  // the test set is busy
+  Click(plan->Button5);
+  EXPECT_TRUE(plan->isVisible());
+  EXPECT_FALSE(plan->Button5->isEnabled());
+  EXPECT_TRUE(plan->ConfigProgress->isVisible());
+  EXPECT_FALSE(page->Bstart->isEnabled());
+  EXPECT_FALSE(page->Btpl->isEnabled());
+  EXPECT_FALSE(page->Connection->Button->isEnabled());
+  bool fired = false;
+  QTimer::singleShot(0, plan, [&] { fired = true; });
+  ASSERT_TRUE(testing::WaitFor([&] { return fired; }));
+  EXPECT_EQ(vexa_sim_log_count(14), 0);
+  EXPECT_TRUE(page->CommandsPending());
+  bus.unlock();
+
+  ASSERT_TRUE(testing::WaitFor([this] { return !plan->isVisible() && !page->CommandsPending(); }));
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(page->Bstart->isEnabled());
+  EXPECT_TRUE(page->Btpl->isEnabled());
+  EXPECT_TRUE(page->Connection->Button->isEnabled());
+  EXPECT_TRUE(plan->Button5->isEnabled());
+  EXPECT_FALSE(plan->ConfigProgress->isVisible());
+  // "*RST", the cell-band query (the cell answers EGSM: no band command) and the 20 set-ups.
+  QStringList expected;
+  for (int sent = 1; sent <= 22; ++sent)
+    expected << QString("%1 of 22").arg(sent);
+  EXPECT_EQ(progress.filter(QRegularExpression(" of 22$")), expected);
+  EXPECT_EQ(vexa_sim_log_count(14), 22);
+  EXPECT_EQ(page->TimeLeft->text(), "Time left --m:--s");
+  EXPECT_EQ(MemoLines(page->Memo4).last(),
+            "8960 setup finished. Now connect 8960 with MS mannually, and start to test");
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Closing the main window while the set-up waits for the test set: nothing more is sent.
+TEST_F(PlanWindowTest, ClosingTheMainWindowStopsTheConfigBeforeItsNextCommand) {
+  std::unique_lock<std::mutex> bus = TestSetDevice.HoldBus();
+  Click(plan->Button5);
+  // The set-up has begun and waits for the test set.
+  ASSERT_TRUE(testing::WaitFor([this] { return !MemoLines(page->Memo4).isEmpty(); }));
+  plan->close();  // the main window comes back, and the user closes it
+  ASSERT_TRUE(form.isVisible());
+  form.close();
+  bus.unlock();
+  ASSERT_TRUE(testing::WaitFor([this] { return !page->CommandsPending(); }));
+  EXPECT_EQ(vexa_sim_log_count(14), 0);
+  EXPECT_EQ(MemoLines(page->Memo4),
+            QStringList{"Test Plan configured. Now begin setup 8960 ......"});
+  EXPECT_FALSE(page->Bstart->isEnabled());
 }
 
 TEST_F(PlanWindowTest, ABadNumberStopsTheConfigurationBeforeAnythingIsSent) {

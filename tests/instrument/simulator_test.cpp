@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -351,10 +353,21 @@ TEST_F(SimulatorBusTest, DcSourceAnswersAfterTheAcquisitionTime) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Ask(dc, "MEAS:CURR?"), "5.000000E-01");
   EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(60));
+  // The answer is ready once the acquisition is over: a read with the shortest time-out
+  // (code 1, 10 us) finds it at once with speed 0, and gives up before it with speed 1.
+  const auto read_at_once = [dc] {
+    const int ud = gpib::ibdev(0, dc, 0, 1, 1, 0);
+    gpib::ibwrt(ud, "MEAS:CURR?", 10);
+    char buffer[64];
+    const gpib::Status status = gpib::ibrd(ud, buffer, sizeof buffer);
+    gpib::ibonl(ud, 0);
+    return status;
+  };
+  EXPECT_TRUE(read_at_once().ibsta & gpib::kTimo);
   vexa_sim_set_speed(0);
-  const auto fast = std::chrono::steady_clock::now();
-  Ask(dc, "MEAS:CURR?");
-  EXPECT_LT(std::chrono::steady_clock::now() - fast, milliseconds(30));
+  const gpib::Status fast = read_at_once();
+  EXPECT_FALSE(fast.Failed()) << "ibsta 0x" << std::hex << fast.ibsta;
+  EXPECT_TRUE(fast.ibsta & gpib::kEnd);
 }
 
 TEST_F(SimulatorBusTest, DcSourceReadingsSpreadDeterministicallyAroundTheMean) {
@@ -423,6 +436,34 @@ TEST_F(SimulatorBusTest, DcSourceReadingsFollowThePhoneModeOfTheRange) {
   EXPECT_THAT(readings("SENS:CURR:RANG 3", "SENS:SWE:POIN 1", 5), Each(0.125));
 }
 
+// Sweeps over thousands of frames: 4096 samples 31.2 ms apart (128 s, 27,700 frames) read
+// 1.8 A at the samples within a burst, 0.2 A at the others; counted here sample by sample.
+TEST_F(SimulatorBusTest, DcSourceLongSweepsCountTheSamplesWithinBursts) {
+  vexa_sim_set_speed(0);
+  vexa_sim_set_value("current_spread", 0);
+  Ask(5, "SENS:CURR:RANG 3");
+  Ask(5, "SENS:SWE:TINT 31200E-6");
+  Ask(5, "SENS:SWE:POIN 4096");
+  const double frame = 120e-3 / 26;
+  double start = 0;  // the phone's clock at the first sweep after the reset
+  for (int sweep = 0; sweep < 3; ++sweep) {
+    // In frames: a sample within rounding of a frame's start is taken as at its start (with
+    // 31.2 ms = 6.76 frames every 25th sample of the first sweep is).
+    int in_bursts = 0;
+    for (int k = 0; k < 4096; ++k) {
+      const double frames = (start + k * 31200e-6) / frame;
+      const double within = frames - std::floor(frames);
+      in_bursts += std::abs(frames - std::round(frames)) < 1e-9 || within < 1.0 / 8;
+    }
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.6E", 0.2 + 1.6 * in_bursts / 4096);
+    EXPECT_EQ(Ask(5, "MEAS:CURR?"), expected) << "sweep " << sweep;
+    EXPECT_GT(in_bursts, 0);
+    EXPECT_LT(in_bursts, 4096);
+    start += 4096 * 31200e-6 + 2.5e-3;  // the sweep and the turnaround before the next
+  }
+}
+
 TEST_F(SimulatorBusTest, ScriptedReadingsAnswerInOrderThenTheProfileAgain) {
   vexa_sim_set_speed(0);
   vexa_sim_set_value("current_spread", 0);
@@ -471,6 +512,42 @@ TEST_F(SimulatorBusTest, CommandLogKeepsEveryMessagePerAddressInOrder) {
   vexa_sim_reset();
   Ask(5, "VOLT 4.20");
   EXPECT_THAT(testing::SimLog(5), ElementsAre("VOLT 4.20"));
+}
+
+TEST_F(SimulatorBusTest, CommandLogKeepsTheLastMessagesWithinItsBounds) {
+  // One message more than the log keeps, and then four: the oldest five are gone.
+  const int dc = testing::kDcSourceAddress;
+  const int ud = gpib::ibdev(0, dc, 0, 13, 1, 0);
+  const int total = VEXA_SIM_LOG_MAX_ENTRIES + 5;
+  for (int i = 0; i < total; ++i) {
+    const std::string message = "VOLT " + std::to_string(i);
+    gpib::ibwrt(ud, message.data(), static_cast<long>(message.size()));
+  }
+  ASSERT_EQ(vexa_sim_log_count(dc), VEXA_SIM_LOG_MAX_ENTRIES);
+  const std::vector<std::string> log = testing::SimLog(dc);
+  EXPECT_EQ(log.front(), "VOLT 5");
+  EXPECT_EQ(log.back(), "VOLT " + std::to_string(total - 1));
+
+  // Long messages: no more bytes than the bound, the newest kept, a message over the longest
+  // entry cut to it.
+  vexa_sim_reset();  // releases the descriptor too
+  const int again = gpib::ibdev(0, dc, 0, 13, 1, 0);
+  const std::string padding(60 * 1024, ' ');
+  for (int i = 0; i < 100; ++i) {
+    const std::string message = "VOLT " + std::to_string(i) + padding;
+    gpib::ibwrt(again, message.data(), static_cast<long>(message.size()));
+  }
+  std::size_t bytes = 0;
+  for (const std::string& entry : testing::SimLog(dc))
+    bytes += entry.size();
+  EXPECT_LE(bytes, static_cast<std::size_t>(VEXA_SIM_LOG_MAX_BYTES));
+  EXPECT_GT(bytes, static_cast<std::size_t>(VEXA_SIM_LOG_MAX_BYTES) - padding.size() - 10);
+  EXPECT_EQ(testing::SimLog(dc).back(), "VOLT 99" + padding);
+  const std::string huge = "VOLT 1" + std::string(VEXA_SIM_LOG_MAX_ENTRY_BYTES + 100, ' ');
+  gpib::ibwrt(again, huge.data(), static_cast<long>(huge.size()));
+  const int last = vexa_sim_log_count(dc) - 1;
+  EXPECT_EQ(vexa_sim_log_entry(dc, last, nullptr, 0), VEXA_SIM_LOG_MAX_ENTRY_BYTES);
+  gpib::ibonl(again, 0);
 }
 
 TEST_F(SimulatorBusTest, LongAnswerIsReadInPiecesWithEndOnTheLast) {

@@ -4,6 +4,8 @@
 // afterwards.
 #include <gmock/gmock.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,16 @@ class PageRecorder : public MemoSink, public ConfigureView {
   void ResetCommandLineColour() override { Add("reset colour"); }
   void EnableStartTest() override { Add("enable Start Test"); }
   void CloseWindow() override { Add("close window"); }
+  // The progress as "progress 3 of 22" events, when `record_progress`; `on_progress` runs
+  // after each.
+  void ShowSetupProgress(int sent, int total) override {
+    if (record_progress)
+      Add("progress " + std::to_string(sent) + " of " + std::to_string(total));
+    if (on_progress)
+      on_progress(sent);
+  }
+  bool record_progress = false;
+  std::function<void(int)> on_progress;
 
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -382,6 +394,74 @@ TEST_F(ConfigureTest, LinkKeepsItsDescriptorAcrossANewOpenAndCutsAnswers) {
   EXPECT_THAT(testing::SimLog(testing::kTestSetAddress),
               ElementsAre("*IDN?", "CALL:CELL:BAND?", "CALL:CELL:BAND?"));
   EXPECT_THAT(page.Events(), IsEmpty());  // link calls are never reported
+}
+
+// "n of m" after every command; the total grows by one when the cell needs its band set.
+TEST_F(ConfigureTest, ProgressCountsEveryCommandOfTheSetup) {
+  struct Case {
+    const char* name;
+    std::array<std::uint8_t, kBandCount> bands;
+    Lines totals;  // the total shown after each command
+  };
+  const auto repeat = [](int count, const std::string& total) { return Lines(count, total); };
+  const Case cases[] = {
+      {"start-up bands, cell EGSM", {1, 1, 1, 0}, repeat(22, "22")},
+      {"only GSM850, cell EGSM", {0, 0, 0, 1}, Concat(repeat(2, "22"), repeat(21, "23"))},
+      {"no band", {0, 0, 0, 0}, repeat(21, "21")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    page.record_progress = true;
+    TestPlan source = StartupPlan();
+    source.bandEnabled = c.bands;
+    Configure(source, true);
+    Lines expected = {"clear memo", "reset colour", kBegin};
+    for (std::size_t i = 0; i < c.totals.size(); ++i)
+      expected.push_back("progress " + std::to_string(i + 1) + " of " + c.totals[i]);
+    expected.insert(expected.end(), {kEnd, "enable Start Test", "close window"});
+    EXPECT_THAT(page.Events(), ElementsAreArray(expected));
+    EXPECT_EQ(ConfigurationLog().size(), c.totals.size());
+    TearDown();
+    page.Clear();
+  }
+}
+
+// A cancel (the window closing) ends the set-up before its next command, without the end.
+TEST_F(ConfigureTest, CancelStopsBeforeTheNextCommandWithoutTheEnd) {
+  std::atomic<bool> cancelled = false;
+  page.on_progress = [&cancelled](int sent) {
+    if (sent == 5)
+      cancelled = true;
+  };
+  const TestPlan source = StartupPlan();
+  EXPECT_FALSE(ConfigureTestSet(
+      plan, [&source](TestPlan& target) { target = source; }, true, TestSetDevice, page,
+      &cancelled));
+  EXPECT_THAT(ConfigurationLog(),
+              ElementsAre("*RST", "CALL:CELL:BAND?", "CALL:POW -65dBm",
+                          "CALL:PAGing:IMSI '001011234567890'", "SETUP:TXPOWER:COUNT:SNUMBER 20"));
+  EXPECT_THAT(page.Events(), ElementsAre("clear memo", "reset colour", kBegin));
+  EXPECT_FALSE(TestSetDevice.InUse());
+
+  // Cancelled before it began: nothing is opened or sent.
+  SetUp();
+  page.Clear();
+  cancelled = true;
+  EXPECT_FALSE(SendConfiguration(source, true, TestSetDevice, page, cancelled));
+  EXPECT_THAT(testing::SimLog(testing::kTestSetAddress), IsEmpty());
+  EXPECT_EQ(vexa_sim_open_descriptors(), 0);
+  EXPECT_THAT(page.Events(), ElementsAre("clear memo", "reset colour", kBegin));
+}
+
+// The session is in use from the start of the sending to its end: the connection cannot
+// change under the set-up.
+TEST_F(ConfigureTest, TheSessionIsInUseWhileTheSetupIsSent) {
+  std::vector<bool> in_use;
+  page.on_progress = [&in_use](int) { in_use.push_back(TestSetDevice.InUse()); };
+  Configure(StartupPlan(), true);
+  EXPECT_EQ(in_use, std::vector<bool>(22, true));
+  EXPECT_FALSE(TestSetDevice.InUse());
 }
 
 TEST(SetupCommandsTest, FollowTheCountAndTheLossesOfThePlan) {
