@@ -7,12 +7,12 @@
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]      (targets: fuzz_convert fuzz_harmonics
 #                                                    fuzz_console fuzz_plan_file
 #                                                    fuzz_gsm_answers fuzz_touchstone
-#                                                    fuzz_lineup_csv; default all)
+#                                                    fuzz_lineup_csv fuzz_scpi; default all)
 # Re-run one finding: build-fuzz/tests/fuzz/<target> build-fuzz/fuzz-artifacts/<target>/crash-...
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 all_targets=(fuzz_convert fuzz_harmonics fuzz_console fuzz_plan_file fuzz_gsm_answers
-  fuzz_touchstone fuzz_lineup_csv)
+  fuzz_touchstone fuzz_lineup_csv fuzz_scpi)
 
 seconds=60
 if [ $# -gt 0 ] && [[ $1 =~ ^[0-9]+$ ]]; then
@@ -51,9 +51,13 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$artifacts/$target"
   cp "$VEXA_ROOT/tests/fuzz/corpus/$target/"* "$corpus/"
   log="$artifacts/$target.log"
+  # A target's keywords, where it has them (tests/fuzz/<target>.dict).
+  dict=()
+  [ -f "$VEXA_ROOT/tests/fuzz/$target.dict" ] && dict=(-dict="$VEXA_ROOT/tests/fuzz/$target.dict")
   echo "--- $target: ${seconds} s"
   if "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$artifacts/$target/" "$corpus" >"$log" 2>&1; then
+    -print_final_stats=1 -artifact_prefix="$artifacts/$target/" "${dict[@]}" "$corpus" \
+    >"$log" 2>&1; then
     grep -E '^(INFO: Seed|Done|stat::(number_of_executed_units|peak_rss_mb|new_units_added))' \
       "$log" || true
   else

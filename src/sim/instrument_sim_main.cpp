@@ -4,6 +4,11 @@
 // driver entry points, exactly as a GPIB write; when the line holds a query the answer is read
 // back the same way and sent with its LF. The answers, timing (latency, acquisition, time-outs)
 // and start-up settings are therefore those the library gives a GPIB program.
+//
+// Every client is served at once, up to --max-clients per instrument: one thread per instrument
+// waits on all its clients and runs their lines one at a time (a write and the read of its
+// answer together) in the order they arrive, so that no client reads an answer to another's
+// query and a client that sent a command and left has it run before the next client asks.
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -18,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,8 +36,11 @@
 
 namespace {
 
-// A client whose line grows beyond this many bytes (a CR before the LF included) is dropped.
-constexpr std::size_t kMaxLineBytes = 64 * 1024;
+// A client whose line grows beyond this many bytes (a CR before the LF included) is dropped:
+// the longest message an instrument takes.
+constexpr std::size_t kMaxLineBytes = vexa::sim::kMaxMessageBytes;
+constexpr int kDefaultMaxClients = 64;
+constexpr int kMaxMaxClients = 1000;
 
 constexpr int kTestSetAddress = 14;
 constexpr int kDcSourceAddress = 5;
@@ -41,6 +50,7 @@ struct Options {
   int dcsource_port = 5026;
   std::string host = "127.0.0.1";
   std::optional<std::string> setup;
+  int max_clients = kDefaultMaxClients;
 };
 
 // One simulated instrument and the socket it listens on.
@@ -48,6 +58,7 @@ struct Served {
   const char* name;
   int address;
   int port;
+  int max_clients = kDefaultMaxClients;
   int listener = -1;
   int ud = -1;
 };
@@ -55,21 +66,24 @@ struct Served {
 void PrintUsage(FILE* to) {
   std::fputs(
       "Usage: vexa-instrument-sim [--testset-port N] [--dcsource-port M] [--host ADDRESS]\n"
-      "                           [--setup \"name=value;...\"]\n"
+      "                           [--setup \"name=value;...\"] [--max-clients K]\n"
       "Serves the simulated GSM test set and DC source as raw-socket instruments: one command\n"
       "per line (LF), answers ended by LF. Port 0 lets the system choose; the ports in use are\n"
       "printed as \"testset HOST:PORT\" and \"dcsource HOST:PORT\". --setup takes the settings of\n"
-      "VEXA_SIM_SETUP. Default ports 5025 and 5026 on 127.0.0.1.\n",
+      "VEXA_SIM_SETUP. Default ports 5025 and 5026 on 127.0.0.1. Each instrument serves up to\n"
+      "K clients at once (default 64, at most 1000); a client beyond them is sent one line\n"
+      "saying so and closed.\n",
       to);
 }
 
-bool ParsePort(const std::string& text, int& port) {
+// A decimal number from 0 to `max` (at most 65535), digits only.
+bool ParseUnsigned(const std::string& text, int max, int& value) {
   if (text.empty() || text.size() > 5 ||
       !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return false;
   }
-  port = std::atoi(text.c_str());
-  return port <= 65535;
+  value = std::atoi(text.c_str());
+  return value <= max;
 }
 
 // Reads the command line; returns an exit code when the program is to stop at once.
@@ -90,14 +104,17 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     bool valid = value.has_value();
     if (!valid) {
     } else if (name == "--testset-port") {
-      valid = ParsePort(*value, options.testset_port);
+      valid = ParseUnsigned(*value, 65535, options.testset_port);
     } else if (name == "--dcsource-port") {
-      valid = ParsePort(*value, options.dcsource_port);
+      valid = ParseUnsigned(*value, 65535, options.dcsource_port);
     } else if (name == "--host") {
       options.host = *value;
       valid = !value->empty();
     } else if (name == "--setup") {
       options.setup = *value;
+    } else if (name == "--max-clients") {
+      valid =
+          ParseUnsigned(*value, kMaxMaxClients, options.max_clients) && options.max_clients >= 1;
     } else {
       valid = false;
     }
@@ -133,7 +150,8 @@ int Listen(const std::string& host, int port, std::string& error) {
   const int on = 1;
   const bool listening = fd >= 0 && SetNonBlocking(fd) &&
                          setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                         bind(fd, found->ai_addr, found->ai_addrlen) == 0 && listen(fd, 4) == 0;
+                         bind(fd, found->ai_addr, found->ai_addrlen) == 0 &&
+                         listen(fd, SOMAXCONN) == 0;
   if (!listening)
     error = std::strerror(errno);
   freeaddrinfo(found);
@@ -157,21 +175,14 @@ std::string BoundAddress(int fd) {
   return shown_host + ":" + service;
 }
 
-// True when the message holds a query, so that the instrument answers it: the rule by which
-// the simulator's instruments decide whether a message has a response.
-bool HasQuery(std::string_view message) {
-  const std::vector<vexa::sim::Unit> units = vexa::sim::SplitMessage(message);
-  return std::any_of(units.begin(), units.end(),
-                     [](const vexa::sim::Unit& unit) { return unit.query; });
-}
-
 // One line through the simulated bus: the write, and for a query the read of the answer
 // (whole, up to END). nullopt when there is nothing to send back: a command, a failed write,
 // or a read that failed (the instrument stayed silent until the time-out).
 std::optional<std::string> Exchange(int ud, std::string_view line) {
   if (ibwrt(ud, line.data(), static_cast<long>(line.size())) & vexa::gpib::kErr)
     return std::nullopt;
-  if (!HasQuery(line))
+  // The rule by which the simulator's instruments decide whether a message has a response.
+  if (!vexa::sim::HasQuery(line))
     return std::nullopt;
   std::string answer;
   char chunk[4096];
@@ -189,31 +200,77 @@ std::optional<std::string> Exchange(int ud, std::string_view line) {
   return answer;
 }
 
-// Waits until `fd` is ready for `events`; false when the program stops meanwhile.
-bool WaitFor(int fd, short events, int stop_fd) {
-  for (;;) {
-    pollfd fds[] = {{stop_fd, POLLIN, 0}, {fd, events, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
+// One connected client: the bytes received and not yet taken as lines, and the answers not
+// yet sent.
+struct Client {
+  int fd = -1;
+  std::string received;
+  std::size_t scanned = 0;  // bytes of `received` known to hold no LF
+  std::string unsent;
+  bool finished = false;  // the client sent its end (or broke the line limit)
+};
+
+// Answers not yet sent beyond this many bytes stop the reading of that client's lines until it
+// reads them.
+constexpr std::size_t kMaxUnsentBytes = 1024 * 1024;
+
+// Takes in what `client` has sent, without waiting; notes its end.
+void ReadInput(Client& client) {
+  char buffer[4096];
+  for (int chunk = 0; chunk < 16 && !client.finished; ++chunk) {
+    const ssize_t received = recv(client.fd, buffer, sizeof buffer, 0);
+    if (received < 0 && errno == EINTR)
+      continue;
+    if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+      return;
+    if (received <= 0) {
+      client.finished = true;
+      return;
     }
-    if (fds[0].revents)
-      return false;
-    if (fds[1].revents)
-      return true;
+    client.received.append(buffer, static_cast<std::size_t>(received));
   }
 }
 
-bool SendAll(int client, std::string_view data, int stop_fd) {
-  while (!data.empty()) {
-    const ssize_t sent = send(client, data.data(), data.size(), MSG_NOSIGNAL);
+// Runs the client's whole lines on the instrument, in order, while its unsent answers stay
+// within bounds. A line over the limit ends the client (the lines after it are not run); a
+// line it did not finish before its end is dropped.
+void RunLines(const Served& served, Client& client) {
+  std::size_t start = 0;
+  std::size_t end = 0;
+  while (client.unsent.size() <= kMaxUnsentBytes &&
+         (end = client.received.find('\n', std::max(start, client.scanned))) != std::string::npos) {
+    if (end - start > kMaxLineBytes) {
+      client.finished = true;
+      client.received.clear();
+      client.scanned = 0;
+      return;
+    }
+    std::string_view line(client.received.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r')
+      line.remove_suffix(1);
+    if (const std::optional<std::string> answer = Exchange(served.ud, line))
+      client.unsent += *answer;
+    start = end + 1;
+  }
+  client.received.erase(0, start);
+  // With no LF left (the usual case) the next search starts at the bytes still to come.
+  client.scanned = end == std::string::npos ? client.received.size() : 0;
+  if (client.scanned > kMaxLineBytes) {
+    client.finished = true;  // a line over the limit, not even ended
+    client.received.clear();
+    client.scanned = 0;
+  }
+}
+
+// Sends what it can of the client's answers without waiting; false when the connection broke.
+bool Send(Client& client) {
+  while (!client.unsent.empty()) {
+    const ssize_t sent = send(client.fd, client.unsent.data(), client.unsent.size(), MSG_NOSIGNAL);
     if (sent > 0) {
-      data.remove_prefix(static_cast<std::size_t>(sent));
+      client.unsent.erase(0, static_cast<std::size_t>(sent));
     } else if (sent < 0 && errno == EINTR) {
     } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(client, POLLOUT, stop_fd))
-        return false;
+      return true;
     } else {
       return false;
     }
@@ -221,47 +278,80 @@ bool SendAll(int client, std::string_view data, int stop_fd) {
   return true;
 }
 
-// Serves one client until it closes, breaks the line limit or the program stops. A line the
-// client did not finish before closing is dropped unsent.
-void ServeClient(const Served& served, int client, int stop_fd) {
-  std::string pending;
-  char buffer[4096];
-  for (;;) {
-    if (!WaitFor(client, POLLIN, stop_fd))
-      return;
-    const ssize_t received = recv(client, buffer, sizeof buffer, 0);
-    if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-      continue;
-    if (received <= 0)
-      return;
-    pending.append(buffer, static_cast<std::size_t>(received));
-    std::size_t start = 0;
-    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
-      if (end - start > kMaxLineBytes)
-        return;
-      std::string_view line(pending.data() + start, end - start);
-      if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-      const std::optional<std::string> answer = Exchange(served.ud, line);
-      if (answer && !SendAll(client, *answer, stop_fd))
-        return;
-    }
-    pending.erase(0, start);
-    if (pending.size() > kMaxLineBytes)
-      return;
+// Tells a client beyond the limit why it is closed, and closes it.
+void Refuse(const Served& served, int client) {
+  const std::string reason = "vexa-instrument-sim: the " + std::string(served.name) +
+                             " serves at most " + std::to_string(served.max_clients) +
+                             " clients at once; connection closed\n";
+  std::fprintf(stderr, "vexa-instrument-sim: %s refused a client, %d already connected\n",
+               served.name, served.max_clients);
+  send(client, reason.data(), reason.size(), MSG_NOSIGNAL);
+  shutdown(client, SHUT_WR);
+  // What the client sent already is read, so that closing does not reset the connection
+  // before the client has read the reason.
+  char discard[4096];
+  for (int i = 0; i < 16 && recv(client, discard, sizeof discard, 0) > 0; ++i) {
   }
+  close(client);
 }
 
-// Accepts one client after the other until the program stops.
+// Serves the instrument's clients until the program stops, all of them at once and their
+// lines one at a time, in the order they arrive: whole lines already received from the clients
+// connected are run before new clients are taken, so a client that sent a command and left
+// has it run before the next client's lines.
 void Serve(const Served& served, int stop_fd) {
-  while (WaitFor(served.listener, POLLIN, stop_fd)) {
-    const int client = accept(served.listener, nullptr, nullptr);
-    if (client < 0)
-      continue;  // gone before it was accepted, or out of descriptors for now
-    if (SetNonBlocking(client))
-      ServeClient(served, client, stop_fd);
-    close(client);
+  std::list<Client> clients;  // in the order they connected
+  std::vector<pollfd> fds;
+  for (;;) {
+    fds.assign({{stop_fd, POLLIN, 0}, {served.listener, POLLIN, 0}});
+    for (const Client& client : clients) {
+      const short wanted = static_cast<short>(
+          (client.finished || client.unsent.size() > kMaxUnsentBytes ? 0 : POLLIN) |
+          (client.unsent.empty() ? 0 : POLLOUT));
+      fds.push_back({client.fd, wanted, 0});
+    }
+    if (poll(fds.data(), fds.size(), -1) < 0) {
+      if (errno == EINTR)
+        continue;
+      break;
+    }
+    if (fds[0].revents)
+      break;
+    std::size_t index = 2;
+    for (auto it = clients.begin(); it != clients.end(); ++index) {
+      Client& client = *it;
+      const short events = fds[index].revents;
+      bool keep = true;
+      if (events & (POLLIN | POLLHUP | POLLERR))
+        ReadInput(client);
+      RunLines(served, client);
+      if (!client.unsent.empty())
+        keep = Send(client);
+      // Closed once it has sent its end and has all its answers.
+      if (!keep || (events & POLLERR) || (client.finished && client.unsent.empty())) {
+        close(client.fd);
+        it = clients.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (fds[1].revents & POLLIN) {
+      for (;;) {
+        const int fd = accept(served.listener, nullptr, nullptr);
+        if (fd < 0)
+          break;  // none waiting (or gone, or out of descriptors for now)
+        if (!SetNonBlocking(fd)) {
+          close(fd);
+        } else if (std::ssize(clients) >= served.max_clients) {
+          Refuse(served, fd);
+        } else {
+          clients.emplace_back().fd = fd;
+        }
+      }
+    }
   }
+  for (const Client& client : clients)
+    close(client.fd);
 }
 
 }  // namespace
@@ -282,8 +372,9 @@ int main(int argc, char** argv) {
   if (options.setup)
     setenv("VEXA_SIM_SETUP", options.setup->c_str(), 1);
 
-  Served instruments[] = {{"testset", kTestSetAddress, options.testset_port},
-                          {"dcsource", kDcSourceAddress, options.dcsource_port}};
+  Served instruments[] = {
+      {"testset", kTestSetAddress, options.testset_port, options.max_clients},
+      {"dcsource", kDcSourceAddress, options.dcsource_port, options.max_clients}};
   for (Served& served : instruments) {
     std::string error;
     served.listener = Listen(options.host, served.port, error);

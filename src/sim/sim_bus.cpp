@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "instrument/gpib_status.h"
@@ -87,7 +89,22 @@ struct Port {
   int fault_mode = VEXA_SIM_READ_NORMAL;
   int fault_count = 0;
   bool fail_next_clear = false;
-  std::vector<std::string> log;
+  // The last messages received, oldest first, bounded by VEXA_SIM_LOG_MAX_ENTRIES entries and
+  // VEXA_SIM_LOG_MAX_BYTES bytes (the newest entry is always kept).
+  std::deque<std::string> log;
+  std::size_t log_bytes = 0;
+
+  void AddToLog(std::string_view message) {
+    constexpr auto kMaxEntries = static_cast<std::size_t>(VEXA_SIM_LOG_MAX_ENTRIES);
+    constexpr auto kMaxBytes = static_cast<std::size_t>(VEXA_SIM_LOG_MAX_BYTES);
+    std::string entry(message.substr(0, static_cast<std::size_t>(VEXA_SIM_LOG_MAX_ENTRY_BYTES)));
+    log_bytes += entry.size();
+    log.push_back(std::move(entry));
+    while (log.size() > kMaxEntries || (log_bytes > kMaxBytes && log.size() > 1)) {
+      log_bytes -= log.front().size();
+      log.pop_front();
+    }
+  }
 };
 
 Clock::duration Seconds(double seconds) {
@@ -352,9 +369,9 @@ VEXA_SIM_API int ibwrt(int ud, const void* buffer, long count) {
     return Finish(Failed(kEnol));
   if (count == 0)
     return Finish(Done());
-  const std::string message(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
+  const std::string_view message(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
   if (bus.command_log())
-    port.log.push_back(message);
+    port.AddToLog(message);
   // A new message discards an answer that was not read, as an interrupted query does.
   port.output.clear();
   double acquisition_seconds = 0;
@@ -514,7 +531,7 @@ VEXA_SIM_API int vexa_sim_log_count(int address) {
 VEXA_SIM_API int vexa_sim_log_entry(int address, int index, char* buffer, int size) {
   Bus& bus = TheBus();
   std::lock_guard<std::mutex> lock(bus.mutex());
-  const std::vector<std::string>& log = bus.PortAt(address).log;
+  const std::deque<std::string>& log = bus.PortAt(address).log;
   if (index < 0 || static_cast<std::size_t>(index) >= log.size())
     return -1;
   const std::string& entry = log[static_cast<std::size_t>(index)];

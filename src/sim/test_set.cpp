@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace vexa::sim {
@@ -63,7 +64,7 @@ std::optional<Band> BandFromWord(const std::string& word) {
 std::optional<Band> BandFromNode(const Unit& unit) {
   if (unit.nodes.empty())
     return std::nullopt;
-  std::string last = unit.nodes.back();
+  std::string last(unit.nodes.back());
   for (char& c : last)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return BandFromWord(last);
@@ -167,6 +168,31 @@ constexpr const char* kMeasurementNames[] = {"TXPower", "PVTime", "PFERror", "OR
                                              "BERRor"};
 constexpr int kMultiMeasurementCount = 4;  // BERRor has its bit count instead
 
+// The set-up headers of each measurement (kMeasurementNames order):
+// "SETup:<name>:COUNt:SNUMber" and "SETup:<name>:TIMeout[:STIMe]", commands and queries.
+struct MeasurementPatterns {
+  Pattern count;
+  Pattern count_query;
+  Pattern timeout;
+  Pattern timeout_query;
+};
+
+const std::vector<MeasurementPatterns>& SetupPatterns() {
+  static const std::vector<MeasurementPatterns> patterns = {
+      {Pattern("SETup:TXPower:COUNt:SNUMber"), Pattern("SETup:TXPower:COUNt:SNUMber?"),
+       Pattern("SETup:TXPower:TIMeout[:STIMe]"), Pattern("SETup:TXPower:TIMeout[:STIMe]?")},
+      {Pattern("SETup:PVTime:COUNt:SNUMber"), Pattern("SETup:PVTime:COUNt:SNUMber?"),
+       Pattern("SETup:PVTime:TIMeout[:STIMe]"), Pattern("SETup:PVTime:TIMeout[:STIMe]?")},
+      {Pattern("SETup:PFERror:COUNt:SNUMber"), Pattern("SETup:PFERror:COUNt:SNUMber?"),
+       Pattern("SETup:PFERror:TIMeout[:STIMe]"), Pattern("SETup:PFERror:TIMeout[:STIMe]?")},
+      {Pattern("SETup:ORFSpectrum:COUNt:SNUMber"), Pattern("SETup:ORFSpectrum:COUNt:SNUMber?"),
+       Pattern("SETup:ORFSpectrum:TIMeout[:STIMe]"), Pattern("SETup:ORFSpectrum:TIMeout[:STIMe]?")},
+      {Pattern("SETup:BERRor:COUNt:SNUMber"), Pattern("SETup:BERRor:COUNt:SNUMber?"),
+       Pattern("SETup:BERRor:TIMeout[:STIMe]"), Pattern("SETup:BERRor:TIMeout[:STIMe]?")},
+  };
+  return patterns;
+}
+
 // The uplink (phone to test set) frequency of a channel, MHz; the downlink is `duplex` above.
 double UplinkMhz(Band band, int channel) {
   switch (band) {
@@ -187,12 +213,12 @@ double DownlinkMhz(Band band, int channel) {
 }
 
 // A quoted SCPI string parameter without its quotes ('x' or "x"); the text itself otherwise.
-std::string Unquote(const std::string& text) {
+std::string Unquote(std::string_view text) {
   if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') &&
       text.back() == text.front()) {
-    return text.substr(1, text.size() - 2);
+    return std::string(text.substr(1, text.size() - 2));
   }
-  return text;
+  return std::string(text);
 }
 
 std::string Join(const std::vector<std::string>& fields) {
@@ -414,51 +440,51 @@ std::optional<std::string> TestSet::Handle(const Unit& unit, double& /*acquisiti
     return HandleCommand(unit);
   if (std::optional<std::string> common = CommonQuery(unit, kIdentification))
     return common;
-  if (Matches(unit, "CALL:CONNected[:STATe]?"))
+  if (Matches(unit, "CALL:CONNected[:STATe]?"_scpi))
     return Nr1(call_connected_ ? 1 : 0);
-  if (Matches(unit, "CALL[:CELL]:BAND?")) {
+  if (Matches(unit, "CALL[:CELL]:BAND?"_scpi)) {
     return kBandNames[static_cast<int>(settings_.cell_band)];
   }
-  if (Matches(unit, "CALL:TCHannel:BAND?")) {
+  if (Matches(unit, "CALL:TCHannel:BAND?"_scpi)) {
     return kBandNames[static_cast<int>(settings_.tch_band)];
   }
-  if (Matches(unit, "CALL:TCHannel[:ARFCn][:SELected|EGSM|PGSM|DCS|PCS|GSM850]?")) {
+  if (Matches(unit, "CALL:TCHannel[:ARFCn][:SELected|EGSM|PGSM|DCS|PCS|GSM850]?"_scpi)) {
     const Band band = BandFromNode(unit).value_or(settings_.tch_band);
     return Nr1(settings_.channel[static_cast<int>(band)]);
   }
-  if (Matches(unit, "CALL[:CELL]:POWer[:SAMPlitude|AMPLitude]?")) {
+  if (Matches(unit, "CALL[:CELL]:POWer[:SAMPlitude|AMPLitude]?"_scpi)) {
     return Nr3(settings_.cell_power);
   }
-  if (Matches(unit, "CALL:MS:TXLevel[:SELected|EGSM|PGSM|DCS|PCS|GSM850]?")) {
+  if (Matches(unit, "CALL:MS:TXLevel[:SELected|EGSM|PGSM|DCS|PCS|GSM850]?"_scpi)) {
     const Band band = BandFromNode(unit).value_or(settings_.tch_band);
     return Nr1(settings_.level[static_cast<int>(band)]);
   }
   // Each measurement draws new noise; the ORFS limits judge the last ORFS measurement.
-  if (Matches(unit, "FETCh:TXPower[:ALL]?")) {
+  if (Matches(unit, "FETCh:TXPower[:ALL]?"_scpi)) {
     ++measurement_sequence_[kTxNoise];
     return TxPowerAnswer();
   }
-  if (Matches(unit, "FETCh:PVTime[:ALL]?")) {
+  if (Matches(unit, "FETCh:PVTime[:ALL]?"_scpi)) {
     ++measurement_sequence_[kPvtNoise];
     return PvtAnswer();
   }
-  if (Matches(unit, "FETCh:PFERror[:ALL]?")) {
+  if (Matches(unit, "FETCh:PFERror[:ALL]?"_scpi)) {
     ++measurement_sequence_[kPferNoise];
     return PferAnswer();
   }
-  if (Matches(unit, "FETCh:ORFSpectrum[:ALL]?")) {
+  if (Matches(unit, "FETCh:ORFSpectrum[:ALL]?"_scpi)) {
     ++measurement_sequence_[kOrfsNoise];
     return OrfsAnswer();
   }
-  if (Matches(unit, "FETCh:ORFSpectrum:LIMit[:ALL]?"))
+  if (Matches(unit, "FETCh:ORFSpectrum:LIMit[:ALL]?"_scpi))
     return OrfsLimitAnswer();
-  if (Matches(unit, "CALL:MS:REPorted:RXLevel[:FULL|SUB|NEW]?")) {
+  if (Matches(unit, "CALL:MS:REPorted:RXLevel[:FULL|SUB|NEW]?"_scpi)) {
     return call_connected_ ? Nr1(ReportedRxLevel()) : Nr3(kNotAvailable);
   }
-  if (Matches(unit, "CALL:MS:REPorted:RXQuality[:FULL|SUB|NEW]?")) {
+  if (Matches(unit, "CALL:MS:REPorted:RXQuality[:FULL|SUB|NEW]?"_scpi)) {
     return call_connected_ ? Nr1(ReportedRxQuality()) : Nr3(kNotAvailable);
   }
-  if (Matches(unit, "FETCh:BERRor[:ALL]?")) {
+  if (Matches(unit, "FETCh:BERRor[:ALL]?"_scpi)) {
     ++measurement_sequence_[kBerNoise];
     return BerAnswer();
   }
@@ -468,25 +494,25 @@ std::optional<std::string> TestSet::Handle(const Unit& unit, double& /*acquisiti
 }
 
 std::optional<std::string> TestSet::SetupQuery(const Unit& unit) const {
-  if (Matches(unit, "SETup:BERRor:COUNt[:SNUMber]?"))
+  if (Matches(unit, "SETup:BERRor:COUNt[:SNUMber]?"_scpi))
     return Nr1(settings_.ber_bits);
-  if (Matches(unit, "SETup:BERRor:TYPE?"))
+  if (Matches(unit, "SETup:BERRor:TYPE?"_scpi))
     return settings_.ber_type;
   for (int i = 0; i < kMultiMeasurementCount; ++i) {
-    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":COUNt:SNUMber?"))
+    if (Matches(unit, SetupPatterns()[static_cast<std::size_t>(i)].count_query))
       return Nr1(settings_.measurement_count[static_cast<std::size_t>(i)]);
   }
   for (std::size_t i = 0; i < std::size(kMeasurementNames); ++i) {
-    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":TIMeout[:STIMe]?"))
+    if (Matches(unit, SetupPatterns()[i].timeout_query))
       return Nr3(settings_.measurement_timeout_s[i]);
   }
-  if (Matches(unit, "SETup:ALL:CONTinuous?"))
+  if (Matches(unit, "SETup:ALL:CONTinuous?"_scpi))
     return Nr1(settings_.continuous ? 1 : 0);
-  if (Matches(unit, "CALL:PAGing:IMSI?"))
+  if (Matches(unit, "CALL:PAGing:IMSI?"_scpi))
     return "\"" + settings_.paging_imsi + "\"";
-  if (Matches(unit, "SYSTem:CORRection:SFRequency?"))
+  if (Matches(unit, "SYSTem:CORRection:SFRequency?"_scpi))
     return Nr3List(settings_.correction_hz);
-  if (Matches(unit, "SYSTem:CORRection:SGAin?"))
+  if (Matches(unit, "SYSTem:CORRection:SGAin?"_scpi))
     return Nr3List(settings_.correction_db);
   return std::nullopt;
 }
@@ -494,48 +520,48 @@ std::optional<std::string> TestSet::SetupQuery(const Unit& unit) const {
 bool TestSet::HandleSetupCommand(const Unit& unit) {
   const std::optional<double> number = ParseNumber(unit.parameters);
   for (int i = 0; i < kMultiMeasurementCount; ++i) {
-    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":COUNt:SNUMber")) {
+    if (Matches(unit, SetupPatterns()[static_cast<std::size_t>(i)].count)) {
       if (number && *number >= 1 && *number <= 999)
         settings_.measurement_count[static_cast<std::size_t>(i)] = std::lround(*number);
       return true;
     }
   }
   for (std::size_t i = 0; i < std::size(kMeasurementNames); ++i) {
-    if (Matches(unit, std::string("SETup:") + kMeasurementNames[i] + ":TIMeout[:STIMe]")) {
+    if (Matches(unit, SetupPatterns()[i].timeout)) {
       if (number && *number >= 0.1 && *number <= 999.9)
         settings_.measurement_timeout_s[i] = *number;
       return true;
     }
   }
-  if (Matches(unit, "SETup:BERRor:TYPE")) {
+  if (Matches(unit, "SETup:BERRor:TYPE"_scpi)) {
     const std::string type = ParseWord(unit.parameters);
     if (!type.empty())
       settings_.ber_type = type;
     return true;
   }
-  if (Matches(unit, "SETup:ALL:CONTinuous:OFF|ON")) {
+  if (Matches(unit, "SETup:ALL:CONTinuous:OFF|ON"_scpi)) {
     settings_.continuous = ParseWord(unit.nodes.back()) == "ON";
     return true;
   }
-  if (Matches(unit, "SETup:ALL:CONTinuous")) {
+  if (Matches(unit, "SETup:ALL:CONTinuous"_scpi)) {
     const std::string word = ParseWord(unit.parameters);
     if (word == "ON" || word == "1" || word == "OFF" || word == "0")
       settings_.continuous = word == "ON" || word == "1";
     return true;
   }
-  if (Matches(unit, "CALL:PAGing:IMSI")) {
+  if (Matches(unit, "CALL:PAGing:IMSI"_scpi)) {
     const std::string imsi = Unquote(unit.parameters);
     if (!imsi.empty())
       settings_.paging_imsi = imsi;
     return true;
   }
-  if (Matches(unit, "SYSTem:CORRection:SFRequency")) {
+  if (Matches(unit, "SYSTem:CORRection:SFRequency"_scpi)) {
     std::vector<double> hertz = ParseList(unit.parameters, HertzScale);
     if (!hertz.empty() && hertz.size() <= 20)
       settings_.correction_hz = std::move(hertz);
     return true;
   }
-  if (Matches(unit, "SYSTem:CORRection:SGAin")) {
+  if (Matches(unit, "SYSTem:CORRection:SGAin"_scpi)) {
     std::vector<double> gains = ParseList(unit.parameters, DecibelScale);
     if (!gains.empty() && gains.size() <= 20)
       settings_.correction_db = std::move(gains);
@@ -545,45 +571,45 @@ bool TestSet::HandleSetupCommand(const Unit& unit) {
 }
 
 std::optional<std::string> TestSet::HandleCommand(const Unit& unit) {
-  if (Matches(unit, "*RST")) {
+  if (Matches(unit, "*RST"_scpi)) {
     ResetSettings();
     return std::nullopt;
   }
   if (HandleSetupCommand(unit))
     return std::nullopt;
   const std::optional<double> number = ParseNumber(unit.parameters);
-  if (Matches(unit, "CALL[:CELL]:BAND")) {
+  if (Matches(unit, "CALL[:CELL]:BAND"_scpi)) {
     if (const auto band = BandFromWord(ParseWord(unit.parameters))) {
       // The traffic channel starts in the cell's band.
       settings_.cell_band = *band;
       settings_.tch_band = *band;
     }
-  } else if (Matches(unit, "CALL:TCHannel:BAND")) {
+  } else if (Matches(unit, "CALL:TCHannel:BAND"_scpi)) {
     if (const auto band = BandFromWord(ParseWord(unit.parameters)))
       settings_.tch_band = *band;
-  } else if (Matches(unit, "CALL:TCHannel[:ARFCn][:SELected|EGSM|PGSM|DCS|PCS|GSM850]")) {
+  } else if (Matches(unit, "CALL:TCHannel[:ARFCn][:SELected|EGSM|PGSM|DCS|PCS|GSM850]"_scpi)) {
     const Band band = BandFromNode(unit).value_or(settings_.tch_band);
     if (number)
       settings_.channel[static_cast<int>(band)] = ClampToInt(*number, 0, 1023);
-  } else if (Matches(unit, "CALL[:CELL]:POWer[:SAMPlitude|AMPLitude]")) {
+  } else if (Matches(unit, "CALL[:CELL]:POWer[:SAMPlitude|AMPLitude]"_scpi)) {
     if (number)
       settings_.cell_power = std::clamp(*number, -140.0, 0.0);
-  } else if (Matches(unit, "CALL:MS:TXLevel[:SELected|EGSM|PGSM|DCS|PCS|GSM850]")) {
+  } else if (Matches(unit, "CALL:MS:TXLevel[:SELected|EGSM|PGSM|DCS|PCS|GSM850]"_scpi)) {
     const Band band = BandFromNode(unit).value_or(settings_.tch_band);
     if (number)
       settings_.level[static_cast<int>(band)] = ClampToInt(*number, 0, 31);
-  } else if (Matches(unit, "SETup:BERRor:COUNt[:SNUMber]")) {
+  } else if (Matches(unit, "SETup:BERRor:COUNt[:SNUMber]"_scpi)) {
     if (number && *number >= 1 && *number <= 1e9)
       settings_.ber_bits = static_cast<long>(*number);
-  } else if (Matches(unit, "SETup:PVTime:TIME[:OFFSet]")) {
+  } else if (Matches(unit, "SETup:PVTime:TIME[:OFFSet]"_scpi)) {
     std::vector<double> offsets = ParseList(unit.parameters, TimeScale);
     if (!offsets.empty())
       settings_.pvt_offsets_us = std::move(offsets);
-  } else if (Matches(unit, "SETup:ORFSpectrum:SWITching:FREQuency")) {
+  } else if (Matches(unit, "SETup:ORFSpectrum:SWITching:FREQuency"_scpi)) {
     std::vector<double> offsets = ParseList(unit.parameters, FrequencyScale);
     if (!offsets.empty())
       settings_.switching_khz = std::move(offsets);
-  } else if (Matches(unit, "SETup:ORFSpectrum:MODulation:FREQuency")) {
+  } else if (Matches(unit, "SETup:ORFSpectrum:MODulation:FREQuency"_scpi)) {
     std::vector<double> offsets = ParseList(unit.parameters, FrequencyScale);
     if (!offsets.empty())
       settings_.modulation_khz = std::move(offsets);

@@ -83,9 +83,17 @@ VEXA_SIM_API void vexa_sim_set_speed(double factor);
 /* Multiplies every read time-out (default 1: time-out code 13 waits 10 s). */
 VEXA_SIM_API void vexa_sim_set_timeout_scale(double scale);
 
-/* The command log: every non-empty message written to `address`, in order, while logging is on
- * (the default; a reset turns it on again). Off (0), messages are no longer added, so that a
- * long benchmark run does not fill the memory with them; entries already logged stay. */
+/* The command log: the non-empty messages written to `address`, in order, while logging is on
+ * (the default; a reset turns it on again). It keeps the last VEXA_SIM_LOG_MAX_ENTRIES
+ * messages and no more than VEXA_SIM_LOG_MAX_BYTES bytes of them (the newest message always),
+ * dropping the oldest first: entry 0 is the oldest kept. A message longer than
+ * VEXA_SIM_LOG_MAX_ENTRY_BYTES is logged cut to that length. Off (0), messages are no longer
+ * added; entries already logged stay. */
+enum {
+  VEXA_SIM_LOG_MAX_ENTRIES = 10000,
+  VEXA_SIM_LOG_MAX_BYTES = 4 * 1024 * 1024,
+  VEXA_SIM_LOG_MAX_ENTRY_BYTES = 64 * 1024
+};
 VEXA_SIM_API void vexa_sim_set_command_log(int enabled);
 /* The number of entries in the command log of `address`. */
 VEXA_SIM_API int vexa_sim_log_count(int address);
