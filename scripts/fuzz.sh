@@ -7,12 +7,16 @@
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]      (targets: fuzz_convert fuzz_harmonics
 #                                                    fuzz_console fuzz_plan_file
 #                                                    fuzz_gsm_answers fuzz_touchstone
-#                                                    fuzz_lineup_csv fuzz_scpi; default all)
+#                                                    fuzz_lineup_csv fuzz_scpi
+#                                                    fuzz_instrument_address
+#                                                    fuzz_file_reader; default all)
 # Re-run one finding: build-fuzz/tests/fuzz/<target> build-fuzz/fuzz-artifacts/<target>/crash-...
+# The seed corpora (with the inputs that once found a fault) also run in the ordinary test
+# build, each as the ctest test fuzz_corpus_<target> (tests/fuzz/replay_main.cpp).
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 all_targets=(fuzz_convert fuzz_harmonics fuzz_console fuzz_plan_file fuzz_gsm_answers
-  fuzz_touchstone fuzz_lineup_csv fuzz_scpi)
+  fuzz_touchstone fuzz_lineup_csv fuzz_scpi fuzz_instrument_address fuzz_file_reader)
 
 seconds=60
 if [ $# -gt 0 ] && [[ $1 =~ ^[0-9]+$ ]]; then

@@ -22,23 +22,40 @@ void StreamPage::AppendLine(const std::string& line) {
 int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, std::ostream& err) {
   PlanForm form;
   form.FormCreate();
+  std::string notice;
   try {
-    if (!file.empty())
-      OpenPlanFile(form, file);
+    if (!file.empty()) {
+      CheckPlanFileExists(file);
+      OpenPlanFile(form, file, &notice);
+    }
   } catch (const Error& error) {
     err << MessageWithFullStop(error.what()) << '\n';
+    if (!notice.empty())
+      err << notice << '\n';
     return 1;
   }
+  if (!notice.empty())
+    err << notice << '\n';
   if (no_reset)
     form.CheckBox1.checked = false;
 
   err << TestSetDevice.ConnectionNote() << '\n';
   TestSetDevice.SetMemo(&page);
   int code = 0;
+  SetupResult setup;
   try {
-    ConfigureTestSet(
+    const bool finished = ConfigureTestSet(
         ProgramTestPlan, [&form](TestPlan& plan) { CaptureTestPlan(form, plan); },
-        form.CheckBox1.checked, TestSetDevice, page);
+        form.CheckBox1.checked, TestSetDevice, page, nullptr, &setup);
+    // The memo shows a failed open; failed commands it does not show.
+    if (finished && !setup.Succeeded()) {
+      code = 1;
+      if (!setup.opened)
+        err << "vexa-cli: the test set was not set up: it could not be opened.\n";
+      else
+        err << "vexa-cli: the test set was not set up: " << setup.commands_failed << " of "
+            << setup.commands_sent << " set-up commands failed.\n";
+    }
   } catch (const Error& error) {
     err << MessageWithFullStop(error.what()) << '\n';
     code = 1;
@@ -52,11 +69,13 @@ namespace {
 int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   bool no_reset = false;
   std::string file;
+  bool file_given = false;
   for (const std::string& arg : args) {
     if (arg == "--no-rst") {
       no_reset = true;
-    } else if (arg.rfind("--", 0) != 0 && file.empty()) {
+    } else if (arg.rfind("--", 0) != 0 && !file_given) {
       file = arg;
+      file_given = true;
     } else {
       err << "vexa-cli: unknown argument '" << arg << "' for configure (see --help)\n";
       return 2;
@@ -64,6 +83,10 @@ int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::o
   }
   // A signal lets the set-up finish (the test set is not left half set up) and ends with
   // exit code 4, so that a script does not go on to a run.
+  if (file_given && file.empty()) {
+    err << "Cannot use \"\": the file does not exist.\n";
+    return 1;
+  }
   const StopSignals signals;
   StreamPage page(out);
   const int code = ConfigureFromPlan(file, no_reset, page, err);
@@ -80,7 +103,8 @@ std::vector<Command> ConfigureCommands() {
        "\"*RST\" unchecked with --no-rst): capture the plan, send the set-up sequence to the "
        "test set (GPIB driver from $VEXA_GPIB_LIBRARY or the usual Linux names) and print the "
        "memo lines. SIGINT, SIGTERM or SIGHUP lets the set-up finish, then exit code 4. Exit "
-       "code 1 when opening or the capture stopped on an error.",
+       "code 1 when FILE does not exist, opening or the capture stopped on an error, or the "
+       "test set could not be opened or a set-up command failed.",
        RunConfigure},
   };
 }

@@ -2,18 +2,18 @@
 // the page's fields from the options, presses "Config&&Test", prints the memo lines as they
 // come and the progress on stderr, and writes the same log file as the page.
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/run_terminal.h"
+#include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/latin1.h"
 #include "core/text_format.h"
+#include "instrument/current_plot_data.h"
 #include "instrument/current_test_run.h"
 #include "instrument/gpib_driver.h"
 #include "instrument/gpib_session.h"
@@ -23,13 +23,13 @@ namespace {
 
 // The page on a terminal: memo lines on stdout as they come (Latin-1 bytes printed as UTF-8)
 // and into the run's log while one is attached; progress on stderr (one updating line when
-// stderr is a terminal, a plain line every tenth of the test time otherwise); one CSV row per
+// stderr is a terminal, a plain line every tenth of the test time otherwise); one CSV point per
 // batch. Only the lines from before the run are kept: they start the log. Also the DC-source
 // session's memo, so the open-failure line lands in the memo.
 class TerminalCurrentView : public CurrentRunView, public MemoSink {
  public:
-  TerminalCurrentView(std::ostream& out, std::ostream& err, bool demo, std::ostream* csv)
-      : out_(out), err_(err), demo_(demo), csv_(csv), progress_(err) {}
+  TerminalCurrentView(std::ostream& out, std::ostream& err, bool demo)
+      : out_(out), err_(err), demo_(demo), progress_(err) {}
 
   void SetRun(CurrentTestRun* run) { run_ = run; }
 
@@ -55,14 +55,11 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
   bool DemoMode() override { return demo_; }
   void BatchFinished(const CurrentBatch& batch) override {
     PollInterrupt();
-    if (csv_) {
-      *csv_ << Format("%.3f,%f,%f,%f\n", batch.elapsed_ms / 1000.0,
-                      static_cast<double>(batch.batch_mean) * 1000.0,
-                      static_cast<double>(batch.batch_min) * 1000.0,
-                      static_cast<double>(batch.batch_max) * 1000.0);
-    }
+    batches_.push_back(BatchPoint(batch));
     ShowProgress(batch);
   }
+  // Every batch of the run, one point each (a few hundred for a 30-minute test).
+  const std::vector<CurrentPlotPoint>& batches() const { return batches_; }
 
  private:
   void ShowProgress(const CurrentBatch& batch) {
@@ -84,8 +81,8 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
   std::ostream& out_;
   std::ostream& err_;
   const bool demo_;
-  std::ostream* const csv_;
   ProgressLine progress_;
+  std::vector<CurrentPlotPoint> batches_;
   CurrentTestRun* run_ = nullptr;
   MemoSink* log_ = nullptr;
   std::vector<std::string> lines_;
@@ -135,21 +132,21 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
     }
   }
 
-  std::ofstream csv_file;
+  // The CSV is written whole at the end; a file that cannot be written refuses the test
+  // before it begins.
   if (!csv.empty()) {
-    csv_file.open(csv, std::ios::binary | std::ios::trunc);
-    if (!csv_file) {
-      err << "vexa-cli: cannot write " << csv << ": " << std::strerror(errno) << '\n';
+    if (const int error = CheckFileWritable(csv); error != 0) {
+      err << "vexa-cli: cannot write " << csv << ": " << std::strerror(error) << '\n';
       return kRefused;
     }
-    csv_file << "elapsed_s,mean_mA,min_mA,max_mA\n";
   }
 
   err << DcSourceDevice.ConnectionNote() << '\n';
   StopSignals signals;
-  TerminalCurrentView view(out, err, demo, csv.empty() ? nullptr : &csv_file);
+  TerminalCurrentView view(out, err, demo);
   DcSourceDevice.SetMemo(&view);
   int code = kFinished;
+  bool ran = false;
   {
     CurrentTestRun run(DcSourceDevice, view, SystemRunClock());
     view.SetRun(&run);
@@ -161,6 +158,7 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
     } catch (const Error& error) {
       err << MessageWithFullStop(error.what()) << '\n';
     }
+    ran = configured;
     if (!configured) {
       code = kRefused;
     } else {
@@ -182,10 +180,10 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
   }
   DcSourceDevice.DetachMemo(&view);
   out.flush();
-  if (!csv.empty()) {
-    csv_file.close();
-    if (!csv_file) {
-      err << "vexa-cli: cannot write " << csv << '\n';
+  // The batches of a run that began, also one stopped early, in the plot's "Save CSV" format.
+  if (!csv.empty() && ran) {
+    if (const int error = ReplaceFileAtomically(csv, CurrentCsv(view.batches())); error != 0) {
+      err << "vexa-cli: cannot write " << csv << ": " << std::strerror(error) << '\n';
       code = kRefused;
     }
   }
@@ -205,12 +203,12 @@ std::vector<Command> CurrentTestCommands() {
        "and histogram); progress and time left go to stderr. The log is written to \"Current "
        "Log\" under the working directory. --demo runs on random readings when the DC source "
        "cannot be opened; --csv writes one row per batch of 50 readings (elapsed_s, mean_mA, "
-       "min_mA, max_mA). SIGINT, SIGTERM or SIGHUP acts as Stop: the run ends before its next "
-       "reading "
-       "with the summary and the log. A failed read is no reading (one memo line each); "
-       "3 in a row end the run with its summary and log. Exit code 0 finished, 4 stopped, 1 "
-       "refused at the set-up (no DC source, a field out of range or not a number), the DC "
-       "source stopped answering, or the log could not be written.",
+       "min_mA, max_mA, batches: the plot's \"Save CSV\" format) at the end. SIGINT, SIGTERM or "
+       "SIGHUP acts as Stop: the run ends before its next reading with the summary and the "
+       "log. A failed read is no reading (one memo line each); 3 in a row end the run with its "
+       "summary and log. Exit code 0 finished, 4 stopped, 1 refused at the set-up (no DC "
+       "source, a field out of range or not a number, a --csv FILE that cannot be written), "
+       "the DC source stopped answering, or the log or the CSV could not be written.",
        RunCurrentTest},
   };
 }

@@ -1,9 +1,10 @@
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <cstring>
 
 #include "cli/commands.h"
 #include "cli/page_cli.h"
+#include "core/atomic_file.h"
 #include "design/filter_form.h"
 
 namespace vexa::cli {
@@ -110,8 +111,9 @@ PageCli FilterPageCli(FilterForm& form, StderrMessages& messages) {
   for (const TextField& field : kAxisFields)
     text_key(field);
   page.keys.push_back({"csv",
-                       "FILE: write every point of the curve as \"x,y\" (MHz, dB) after the "
-                       "run; may stand anywhere",
+                       "FILE: after the run, write the header \"f_mhz,attenuation_db\" and "
+                       "every point of the curve as \"x,y\" (MHz, dB); only the header when "
+                       "none is drawn; may stand anywhere",
                        ValueKind::kText, [](const std::string&) {}});
 
   // Each action is skipped once an earlier one was refused.
@@ -207,14 +209,10 @@ bool Prepare(std::vector<std::string>& args, std::string& csv, std::ostream& err
   return true;
 }
 
+// Written whole or not at all: a file that stood there stays as it was when the write fails.
 bool WriteCsv(const FilterForm& form, const std::string& path, std::ostream& err) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (file) {
-    file << form.CurveCsv();
-    file.flush();
-  }
-  if (!file) {
-    err << "vexa-cli filter: cannot write '" << path << "'\n";
+  if (const int error = ReplaceFileAtomically(path, form.CurveCsv()); error != 0) {
+    err << "vexa-cli filter: cannot write '" << path << "': " << std::strerror(error) << '\n';
     return false;
   }
   return true;

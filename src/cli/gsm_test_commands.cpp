@@ -121,6 +121,7 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
   TerminalRunView view(page, err);
   TestSetDevice.SetMemo(&page);
   int code = kPassed;
+  bool write_failed = false;
   for (int run_number = 1;; ++run_number) {
     if (signals.StopRequested()) {
       err << "Test stopped before the end.\n";
@@ -149,8 +150,10 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
       break;
     }
     const bool series_goes_on = ProgramTestPlan.antennaMode && ProgramTestPlan.antennaAngle < 360;
+    // A trace of a series' earlier run that could not be written counts too.
+    write_failed = write_failed || run.log_failed();
     if (!series || !series_goes_on) {
-      code = run.log_failed() ? kRefused : run.any_failure() ? kFailed : kPassed;
+      code = write_failed ? kRefused : run.any_failure() ? kFailed : kPassed;
       break;
     }
   }

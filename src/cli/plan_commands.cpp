@@ -41,20 +41,21 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// Check the listed levels of a band's list and uncheck the others, as clicks on its items.
+// Check the listed levels of a band's list and uncheck the others, as clicks on its items. The
+// levels are typed: whole numbers of the band's levels, or PlanInputError naming the level.
 void SetLevels(PlanForm& form, int band, const std::string& text) {
   PlanCheckList& list = form.Band(band).levels;
-  std::array<std::int32_t, 128> levels{};
-  const int count = ParseIntegerList(text, levels);
   std::vector<bool> wanted(list.items.size(), false);
-  for (int i = 0; i < count; ++i) {
-    const int index = ItemOfLevel(band, levels[static_cast<std::size_t>(i)]);
-    if (index < 0 || static_cast<std::size_t>(index) >= list.items.size())
-      throw ListIndexError(index);
-    wanted[static_cast<std::size_t>(index)] = true;
-  }
+  for (const std::int32_t level : ReadTypedLevels(band, text))
+    wanted[static_cast<std::size_t>(ItemOfLevel(band, level))] = true;
   for (std::size_t i = 0; i < wanted.size(); ++i)
     list.items[i].checked = wanted[i];
+}
+
+// A text typed into an edit: channel lists and cable-loss pairs typed are checked strictly.
+void Type(PlanEdit& edit, const std::string& text) {
+  edit.text = text;
+  edit.typed = true;
 }
 
 struct PlanKey {
@@ -87,13 +88,15 @@ std::vector<PlanKey> Keys() {
                     true, [band](PlanForm& form, const std::string& value) {
                       form.SetScanModeChecked(band, value == "1");
                     }});
-    keys.push_back({key + "-cn", shown + " channel list (" + kEditNames[band] + "), as typed",
+    keys.push_back({key + "-cn",
+                    shown + " channel list (" + kEditNames[band] + "), as typed: channels " +
+                        ChannelRangeText(band) + " separated by commas",
                     false, [band](PlanForm& form, const std::string& value) {
-                      form.Band(band).channels.text = value;
+                      Type(form.Band(band).channels, value);
                     }});
     keys.push_back({key + "-pcl",
                     shown + " levels to check in " + kListNames[band] + ", e.g. \"5,6,7\"; the " +
-                        "others are unchecked; a level outside the list is an error",
+                        "others are unchecked; only whole numbers " + LevelRangeText(band),
                     false, [band](PlanForm& form, const std::string& value) {
                       SetLevels(form, band, value);
                     }});
@@ -106,7 +109,7 @@ std::vector<PlanKey> Keys() {
                     }});
   }
   const auto edit = [](PlanEdit PlanForm::*member) {
-    return [member](PlanForm& form, const std::string& value) { (form.*member).text = value; };
+    return [member](PlanForm& form, const std::string& value) { Type(form.*member, value); };
   };
   keys.push_back({"berref", "\"BER REF (dBm)\" (Eberref)", false, edit(&PlanForm::Eberref)});
   keys.push_back({"bercount", "\"BER COUNT\" (Ebercount)", false, edit(&PlanForm::Ebercount)});
@@ -156,10 +159,16 @@ void PrintHelp(std::ostream& out) {
   out << "Usage: vexa-cli plan show [FILE]\n"
          "       vexa-cli plan save FILE [--KEY TEXT]... [ACTION]...\n\n"
          "show: the test-plan window as it starts, then (with FILE) \"Open Tpl\" of FILE, then\n"
-         "      the capture that \"Config\" makes; prints the TestPlan, one field a line.\n"
+         "      the capture that \"Config\" makes; prints the TestPlan, one field a line, also\n"
+         "      when the opening or the capture stopped on an error (the fields as they stand).\n"
+         "      FILE must exist. Lists of FILE that are not plain numbers of their band are\n"
+         "      read by the file rule and named on stderr.\n"
          "save: the window as it starts, the keys in the order given, the actions in the\n"
          "      order given, then \"Save Tpl\" with FILE as the chosen name (the file written\n"
-         "      is FILE with the extension .tpl); prints the \"Tpl Path Name\" label.\n\n"
+         "      is FILE with the extension .tpl); prints the \"Tpl Path Name\" label:\n"
+         "      \"FILE  Saved\" once the file is in place, \"FILE  Not saved\" after a failure.\n"
+         "      Channel lists, levels and cable-loss texts given as keys must be whole numbers\n"
+         "      of the band (numbers for the losses); anything else is refused.\n\n"
          "Keys (applied in the order given, before the actions):\n";
   for (const PlanKey& key : Keys())
     out << "  --" << key.name << (key.flag ? " 1|0" : " TEXT") << "\n      " << key.caption << '\n';
@@ -223,16 +232,22 @@ int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   PlanForm form;
   form.FormCreate();
+  int status = 0;
+  std::string notice;
   try {
-    if (!args.empty())
-      OpenPlanFile(form, args[0]);
+    if (!args.empty()) {
+      CheckPlanFileExists(args[0]);
+      OpenPlanFile(form, args[0], &notice);
+    }
   } catch (const Error& error) {
+    // The fields still print: the capture of the window as the opening left it.
     err << MessageWithFullStop(error.what()) << '\n';
-    return 1;
+    status = 1;
   }
+  if (!notice.empty())
+    err << notice << '\n';
   // The record starts zeroed; a capture that stops prints what it had captured.
   auto plan = std::make_unique<TestPlan>();
-  int status = 0;
   try {
     CaptureTestPlan(form, *plan);
   } catch (const Error& error) {
@@ -308,7 +323,7 @@ int RunSave(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   try {
     SavePlanFile(form, file);
   } catch (const Error& error) {
-    // The label already shows the "  Saved" text when the writing fails.
+    // The label says "  Not saved".
     out << form.Label15 << '\n';
     err << MessageWithFullStop(error.what()) << '\n';
     return 1;

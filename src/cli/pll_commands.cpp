@@ -1,10 +1,11 @@
 // vexa-cli pll: the PLL page's key=value list. Its keys carry blanks and units ("C2 nF"), so
 // the page takes "KEY=TEXT" arguments with the list's own keys rather than --KEY options.
-#include <fstream>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "core/atomic_file.h"
 #include "core/errors.h"
 #include "design/pll_form.h"
 
@@ -94,14 +95,10 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
+// Written whole or not at all: a file that stood there stays as it was when the write fails.
 bool WriteCsv(const PllForm& form, const std::string& path, std::ostream& err) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (file) {
-    file << form.TransientCsv();
-    file.flush();
-  }
-  if (!file) {
-    err << "vexa-cli pll: cannot write '" << path << "'\n";
+  if (const int error = ReplaceFileAtomically(path, form.TransientCsv()); error != 0) {
+    err << "vexa-cli pll: cannot write '" << path << "': " << std::strerror(error) << '\n';
     return false;
   }
   return true;

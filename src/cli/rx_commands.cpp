@@ -1,8 +1,7 @@
 // vexa-cli rx: the RX page's stage table, its stage count and its two key=value lists. The
 // options are page events and typing, applied in the order given, so "--stages 9" followed by
 // "--cell 9,NF=2" fills the column that the Enter made.
-#include <fstream>
-#include <sstream>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "cli/page_cli.h"
 #include "core/convert.h"
 #include "core/errors.h"
+#include "core/file_reader.h"
 #include "design/lineup_csv.h"
 #include "design/rx_form.h"
 
@@ -141,15 +141,21 @@ void PrintPage(const RxForm& form, std::ostream& out) {
 
 // Opens a line-up file onto the page; false (with the message on `err`) when it cannot.
 bool OpenLineup(RxForm& form, const std::string& path, std::ostream& err) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  if (file)
-    text << file.rdbuf();
-  if (!file) {
-    err << "vexa-cli rx: cannot read '" << path << "'\n";
+  const FileReadResult file = ReadFileCapped(path, kLineupMaxFileBytes);
+  if (file.status == FileReadStatus::kCannotOpen || file.status == FileReadStatus::kCannotRead) {
+    err << "vexa-cli rx: cannot read '" << path << "': " << std::strerror(file.error) << '\n';
     return false;
   }
-  const LineupResult result = ParseLineupCsv(text.str(), RxForm::ParameterKeys());
+  if (file.status == FileReadStatus::kTooLarge) {
+    // The line-up reader's own message for a text over the limit.
+    err << path << ": the file is larger than " << ByteSizeText(kLineupMaxFileBytes) << '\n';
+    return false;
+  }
+  if (!file.ok()) {
+    err << "vexa-cli rx: '" << path << "' " << FileReadReason(file, kLineupMaxFileBytes) << '\n';
+    return false;
+  }
+  const LineupResult result = ParseLineupCsv(file.bytes, RxForm::ParameterKeys());
   if (!result.ok) {
     err << path << ": " << result.error << '\n';
     return false;

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QChart>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
@@ -18,13 +17,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <utility>
 
-#include "core/atomic_file.h"
 #include "ui/dialogs.h"
+#include "ui/file_save.h"
 
 namespace vexa {
 namespace {
@@ -39,8 +37,8 @@ QString WithSuffix(const QString& path, const QString& suffix) {
 }
 
 void ReportSaveFailure(const QString& path, int error) {
-  AppDialogs().ShowMessage(QStringLiteral("Cannot save \"%1\": %2")
-                               .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+  AppDialogs().ShowMessage(
+      QStringLiteral("Cannot save \"%1\": %2").arg(path, FileErrorText(error)));
 }
 
 // The range an axis scales to automatically: the data's, widened when it is a single value.
@@ -172,18 +170,18 @@ void DesignChartView::ZoomAt(const QPointF& position, double factor) {
   ShowReadout(position);
 }
 
-bool DesignChartView::SavePng(const QString& path) {
+int DesignChartView::SavePng(const QString& path) {
   const bool readout_shown = readout_->isVisible();
   readout_->hide();
   const QPixmap picture = grab();
   readout_->setVisible(readout_shown);
-  return picture.save(path, "PNG");
+  return SavePngFile(picture, path);
 }
 
 int DesignChartView::SaveCsv(const QString& path) {
   if (!csv_)
     return EINVAL;
-  return ReplaceFileAtomically(QFile::encodeName(path).toStdString(), csv_());
+  return SaveFile(path, csv_());
 }
 
 QString DesignChartView::ReadoutText() const {
@@ -214,9 +212,8 @@ void DesignChartView::AskAndSavePng() {
   if (path.isEmpty())
     return;
   path = WithSuffix(path, QStringLiteral("png"));
-  if (!SavePng(path))
-    AppDialogs().ShowMessage(
-        QStringLiteral("Cannot save \"%1\": the PNG image could not be written").arg(path));
+  if (const int error = SavePng(path))
+    ReportSaveFailure(path, error);
 }
 
 void DesignChartView::AskAndSaveCsv() {

@@ -45,9 +45,10 @@ class DesignChartView : public QChartView {
   // coordinates) where it is.
   void ZoomAt(const QPointF& position, double factor);
 
-  // The context menu's actions, for the menu and for tests.
-  bool SavePng(const QString& path);
-  // 0, or the errno value of the failed write (EINVAL when the page gave no CSV source).
+  // The context menu's actions, for the menu and for tests. Each writes its file whole or
+  // leaves the old one as it was, and returns 0 or the errno value of the failed write
+  // (EINVAL when the page gave no CSV source).
+  int SavePng(const QString& path);
   int SaveCsv(const QString& path);
 
   // The readout: empty while the pointer is outside the plot or the chart has no series.

@@ -44,7 +44,8 @@ void FilterForm::ShowCurve(const std::string& title, AttenuationCurve curve) {
 }
 
 std::string FilterForm::CurveCsv() const {
-  return Chart1.series.empty() ? std::string() : PointsCsv(Chart1.series.front());
+  const std::string header = std::string(kFilterCsvHeader) + '\n';
+  return Chart1.series.empty() ? header : header + PointsCsv(Chart1.series.front());
 }
 
 // The pass band's upper bound runs from the curve's start to fp and rises there to as; the

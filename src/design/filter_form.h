@@ -17,6 +17,8 @@
 namespace vexa {
 
 inline constexpr unsigned kFilterCurveColor = kChartRed;
+// The first line of the curve's CSV.
+inline constexpr char kFilterCsvHeader[] = "f_mhz,attenuation_db";
 
 // Chart1 as it starts: title "LPF", a logarithmic "freq MHz" axis, an "Alpha dB" axis, no
 // legend, a flat view and no series.
@@ -54,7 +56,8 @@ class FilterForm {
   // "Calc": the order into LabeledEdit5, the curve into Chart1, then both axes automatic. A
   // scheme with no meaningful order shows its refusal and leaves the page as it was.
   void Button4Click();
-  // The curve's points as "x,y" rows (MHz, dB), empty before the first curve.
+  // The curve as CSV: the header line, then its points as "x,y" rows (MHz, dB); only the
+  // header before the first curve.
   std::string CurveCsv() const;
 
   // The family change: captions, enabled controls and the four inputs' defaults.

@@ -11,7 +11,6 @@
 namespace vexa {
 namespace {
 
-constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxFieldBytes = 256;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::string_view kStageHeaderText =
@@ -213,7 +212,7 @@ std::string StageNumberText(const std::string& field) {
 // Reads the whole file into `lineup`; the refusal message, or "" when it is a line-up.
 std::string ReadLineup(std::string_view text, const std::vector<std::string>& parameter_keys,
                        Lineup& lineup) {
-  if (text.size() > kMaxFileBytes)
+  if (text.size() > kLineupMaxFileBytes)
     return "the file is larger than 1 MiB";
   if (text.substr(0, kBom.size()) == kBom)
     text.remove_prefix(kBom.size());

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,6 +24,8 @@
 namespace vexa {
 
 inline constexpr int kLineupMaxStages = 49;
+// Line-up files beyond this size are refused, before they are read.
+inline constexpr std::size_t kLineupMaxFileBytes = std::size_t{1} << 20;  // 1 MiB
 
 struct LineupStage {
   // The texts of rows 1 to 6 of the stage's column: name, NF, Gain, OIP3, dNF/dTemp,

@@ -18,13 +18,12 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
-#include "core/atomic_file.h"
 #include "core/convert.h"
 #include "core/errors.h"
+#include "core/file_reader.h"
 #include "ui/dialogs.h"
+#include "ui/file_save.h"
 #include "ui/form_widgets.h"
 #include "ui/guard.h"
 
@@ -107,9 +106,9 @@ RxChartWindow::RxChartWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
       return;
     if (QFileInfo(path).suffix().isEmpty())
       path += QStringLiteral(".png");
-    if (!charts_->grab().save(path, "PNG"))
+    if (const int error = SavePngFile(charts_->grab(), path))
       AppDialogs().ShowMessage(
-          QStringLiteral("Cannot save \"%1\": the PNG image could not be written").arg(path));
+          QStringLiteral("Cannot save \"%1\": %2").arg(path, FileErrorText(error)));
   });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(charts_, 1);
@@ -380,14 +379,27 @@ void RxPage::ShowMessage(const std::string& text) {
 }
 
 bool RxPage::OpenLineup(const QString& path) {
-  std::ifstream file(QFile::encodeName(path).toStdString(), std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (!file) {
-    AppDialogs().ShowMessage(QStringLiteral("Cannot open \"%1\"").arg(path));
+  const FileReadResult file =
+      ReadFileCapped(QFile::encodeName(path).toStdString(), kLineupMaxFileBytes);
+  if (file.status == FileReadStatus::kCannotOpen || file.status == FileReadStatus::kCannotRead) {
+    AppDialogs().ShowMessage(QStringLiteral("Cannot open \"%1\": %2")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(file.error))));
     return false;
   }
-  const LineupResult result = ParseLineupCsv(text.str(), RxForm::ParameterKeys());
+  if (file.status == FileReadStatus::kTooLarge) {
+    // The line-up reader's own message for a text over the limit.
+    AppDialogs().ShowMessage(QStringLiteral("%1: the file is larger than %2")
+                                 .arg(QFileInfo(path).fileName(),
+                                      QString::fromStdString(ByteSizeText(kLineupMaxFileBytes))));
+    return false;
+  }
+  if (!file.ok()) {
+    AppDialogs().ShowMessage(
+        QStringLiteral("\"%1\" %2")
+            .arg(path, QString::fromStdString(FileReadReason(file, kLineupMaxFileBytes))));
+    return false;
+  }
+  const LineupResult result = ParseLineupCsv(file.bytes, RxForm::ParameterKeys());
   if (!result.ok) {
     AppDialogs().ShowMessage(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(),
                                                           QString::fromStdString(result.error)));
@@ -401,20 +413,18 @@ bool RxPage::OpenLineup(const QString& path) {
 
 bool RxPage::SaveLineup(const QString& path) {
   ReadInput();
-  const int error = ReplaceFileAtomically(QFile::encodeName(path).toStdString(),
-                                          WriteLineupCsv(form_.CurrentLineup()));
+  const int error = SaveFile(path, WriteLineupCsv(form_.CurrentLineup()));
   if (error)
-    AppDialogs().ShowMessage(QStringLiteral("Cannot save \"%1\": %2")
-                                 .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    AppDialogs().ShowMessage(
+        QStringLiteral("Cannot save \"%1\": %2").arg(path, FileErrorText(error)));
   return error == 0;
 }
 
 bool RxPage::ExportResults(const QString& path) {
-  const int error =
-      ReplaceFileAtomically(QFile::encodeName(path).toStdString(), form_.ResultsCsv());
+  const int error = SaveFile(path, form_.ResultsCsv());
   if (error)
-    AppDialogs().ShowMessage(QStringLiteral("Cannot save \"%1\": %2")
-                                 .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    AppDialogs().ShowMessage(
+        QStringLiteral("Cannot save \"%1\": %2").arg(path, FileErrorText(error)));
   return error == 0;
 }
 

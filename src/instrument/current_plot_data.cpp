@@ -31,14 +31,18 @@ void CurrentPlotData::Merge(CurrentPlotPoint& into, const CurrentPlotPoint& poin
   into.batches += point.batches;
 }
 
-void CurrentPlotData::Add(const CurrentBatch& batch) {
+CurrentPlotPoint BatchPoint(const CurrentBatch& batch) {
   CurrentPlotPoint point;
   point.elapsed_s = batch.elapsed_ms / 1000.0;
   point.mean_ma = static_cast<double>(batch.batch_mean) * 1000.0;
   point.min_ma = static_cast<double>(batch.batch_min) * 1000.0;
   point.max_ma = static_cast<double>(batch.batch_max) * 1000.0;
   point.batches = 1;
-  Merge(pending_, point);
+  return point;
+}
+
+void CurrentPlotData::Add(const CurrentBatch& batch) {
+  Merge(pending_, BatchPoint(batch));
   if (pending_.batches >= stride_) {
     points_.push_back(pending_);
     pending_ = CurrentPlotPoint{};
@@ -75,13 +79,17 @@ std::vector<CurrentPlotPoint> CurrentPlotData::Points() const {
   return points;
 }
 
-std::string CurrentPlotCsv(const CurrentPlotData& data) {
+std::string CurrentCsv(const std::vector<CurrentPlotPoint>& points) {
   std::string text = "elapsed_s,mean_mA,min_mA,max_mA,batches\n";
-  for (const CurrentPlotPoint& point : data.Points()) {
+  for (const CurrentPlotPoint& point : points) {
     text += Format("%.3f,%.6f,%.6f,%.6f,%ld\n", point.elapsed_s, point.mean_ma, point.min_ma,
                    point.max_ma, point.batches);
   }
   return text;
+}
+
+std::string CurrentPlotCsv(const CurrentPlotData& data) {
+  return CurrentCsv(data.Points());
 }
 
 }  // namespace vexa

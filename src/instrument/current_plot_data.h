@@ -55,7 +55,15 @@ class CurrentPlotData {
   double running_mean_ma_ = 0;
 };
 
-// "elapsed_s,mean_mA,min_mA,max_mA,batches" and one row per point, LF line ends.
+// The point of one batch (`batches` 1).
+CurrentPlotPoint BatchPoint(const CurrentBatch& batch);
+
+// The one CSV format of a current drain run, for the plot's "Save CSV" and for
+// `vexa-cli current-test --csv`: the header "elapsed_s,mean_mA,min_mA,max_mA,batches" and one
+// row per point, LF line ends.
+std::string CurrentCsv(const std::vector<CurrentPlotPoint>& points);
+
+// CurrentCsv of the plot's points.
 std::string CurrentPlotCsv(const CurrentPlotData& data);
 
 }  // namespace vexa

@@ -6,7 +6,6 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineSeries>
@@ -14,11 +13,11 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
-#include <cstring>
+#include <cmath>
 
-#include "core/atomic_file.h"
 #include "core/text_format.h"
 #include "ui/dialogs.h"
+#include "ui/file_save.h"
 
 namespace vexa {
 namespace {
@@ -35,6 +34,16 @@ QChartView* MakeView(QChart* chart, QWidget* parent) {
   view->setRenderHint(QPainter::Antialiasing);
   view->setMinimumSize(480, 220);
   return view;
+}
+
+// `font` at `factor` times its size, whether its size is in points or, as the charts' own
+// fonts are, in pixels (then pointSizeF() is -1).
+QFont ScaledFont(QFont font, double factor) {
+  if (font.pointSizeF() > 0)
+    font.setPointSizeF(font.pointSizeF() * factor);
+  else if (font.pixelSize() > 0)
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * factor))));
+  return font;
 }
 
 // The top of an axis showing values up to `highest`: a little headroom, never empty.
@@ -121,9 +130,7 @@ QChartView* CurrentPlotWindow::BuildHistogramChart() {
   // The axis draws its labels as rich text: "<1mA" must not read as a tag.
   for (const char* label : kCurrentBucketLabels)
     ranges->append(QString::fromLatin1(label).toHtmlEscaped());
-  QFont small = ranges->labelsFont();
-  small.setPointSizeF(small.pointSizeF() * 0.9);
-  ranges->setLabelsFont(small);
+  ranges->setLabelsFont(ScaledFont(ranges->labelsFont(), 0.9));
   count_axis_ = new QValueAxis(chart);
   count_axis_->setTitleText(QStringLiteral("Readings"));
   count_axis_->setLabelFormat(QStringLiteral("%.0f"));
@@ -181,8 +188,9 @@ void CurrentPlotWindow::SavePngClick() {
   if (name.isEmpty())
     return;
   name = WithSuffix(name, QStringLiteral("png"));
-  if (!charts_->grab().save(name, "PNG"))
-    AppDialogs().ShowError(QStringLiteral("Unable to write to %1.").arg(name));
+  if (const int error = SavePngFile(charts_->grab(), name))
+    AppDialogs().ShowError(
+        QStringLiteral("Unable to write to %1: %2.").arg(name, FileErrorText(error)));
 }
 
 void CurrentPlotWindow::SaveCsvClick() {
@@ -190,12 +198,9 @@ void CurrentPlotWindow::SaveCsvClick() {
   if (name.isEmpty())
     return;
   name = WithSuffix(name, QStringLiteral("csv"));
-  const int error =
-      ReplaceFileAtomically(QFile::encodeName(name).toStdString(), CurrentPlotCsv(data_));
-  if (error != 0) {
-    AppDialogs().ShowError(QStringLiteral("Unable to write to %1: %2.")
-                               .arg(name, QString::fromLocal8Bit(std::strerror(error))));
-  }
+  if (const int error = SaveFile(name, CurrentPlotCsv(data_)))
+    AppDialogs().ShowError(
+        QStringLiteral("Unable to write to %1: %2.").arg(name, FileErrorText(error)));
 }
 
 }  // namespace vexa

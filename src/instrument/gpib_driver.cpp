@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -64,10 +66,9 @@ struct StatusValue {
 
 struct Driver {
   void* handle = nullptr;
-  std::string path;                // the file actually loaded
-  std::vector<std::string> tried;  // names tried, when none loaded
-  bool from_environment = false;
-  int load_error = 0;  // errno of the last failed dlopen
+  std::string path;                       // the file actually loaded
+  std::vector<LibraryLoadFailure> tried;  // names tried and why, when none loaded
+  int load_error = 0;  // the operating-system code of the last failed load (OpenLibrary)
   bool simulator = false;
   Family family = Family::kOpenSource;
   void* dev = nullptr;
@@ -163,19 +164,18 @@ Driver Load() {
   if (configured && configured[0]) {
     // An explicit choice is the only one: no fallback to the usual names.
     names.emplace_back(configured);
-    d.from_environment = true;
   } else {
     names = DefaultLibraryNames();
   }
+  const bool from_environment = configured && configured[0];
   for (const std::string& name : names) {
-    errno = 0;
-    d.handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string shown =
+        from_environment ? std::string(kEnvironmentVariable) + "=" + name : name;
+    d.handle = OpenLibrary(name, shown, d.tried, &d.load_error);
     if (d.handle) {
       d.path = LoadedPath(d.handle, name);
       break;
     }
-    d.load_error = errno != 0 ? errno : ENOENT;
-    d.tried.push_back(name);
   }
   if (!d.handle)
     return d;
@@ -253,6 +253,40 @@ Status Online(int ud, int online, Visibility visibility) {
 
 }  // namespace
 
+void* OpenLibrary(const std::string& name, const std::string& shown_name,
+                  std::vector<LibraryLoadFailure>& failures, int* error) {
+  dlerror();  // no earlier failure's text
+  if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))
+    return handle;
+  // dlopen() says why in dlerror() only; errno after it is whatever its inner calls left.
+  const char* text = dlerror();
+  std::string reason = text ? text : "not loadable";
+  if (reason.rfind(name + ": ", 0) == 0)
+    reason.erase(0, name.size() + 2);
+  failures.push_back({shown_name, reason});
+  if (error) {
+    struct stat info {};
+    if (name.find('/') == std::string::npos)
+      *error = ENOENT;
+    else if (::stat(name.c_str(), &info) != 0 || ::access(name.c_str(), R_OK) != 0)
+      *error = errno;
+    else
+      *error = ENOEXEC;
+  }
+  return nullptr;
+}
+
+std::string DescribeLoadFailures(const std::vector<LibraryLoadFailure>& failures) {
+  std::string text;
+  for (std::size_t i = 0; i < failures.size(); ++i) {
+    text += failures[i].name;
+    const bool last_of_run =
+        i + 1 == failures.size() || failures[i + 1].reason != failures[i].reason;
+    text += last_of_run ? ": " + failures[i].reason + (i + 1 < failures.size() ? "; " : "") : ", ";
+  }
+  return text;
+}
+
 const std::vector<std::string>& DefaultLibraryNames() {
   static const std::vector<std::string> names = {
       "libgpib.so.0",                 // open-source Linux GPIB
@@ -324,13 +358,8 @@ Status LastStatus() {
 
 std::string DriverNote() {
   const Driver& d = TheDriver();
-  if (!d.handle) {
-    if (d.from_environment) {
-      return "GPIB driver: none found (tried " + std::string(kEnvironmentVariable) + "=" +
-             JoinNames(d.tried) + ")";
-    }
-    return "GPIB driver: none found (tried " + JoinNames(d.tried) + ")";
-  }
+  if (!d.handle)
+    return "GPIB driver: none found (tried " + DescribeLoadFailures(d.tried) + ")";
   if (d.simulator) {
     return "GPIB driver: VEXA instrument simulator (" + d.path + ") - no real instruments";
   }

@@ -44,7 +44,9 @@ Status RefusedCall();
 Status LastStatus();
 
 // One line for the instrument pages naming the driver in use, for example
-// "GPIB driver: /usr/lib/libgpib.so.0" or "GPIB driver: none found (tried libgpib.so.0, ...)".
+// "GPIB driver: /usr/lib/libgpib.so.0", or the names tried and why none loaded: "GPIB driver:
+// none found (tried libgpib.so.0, ...: cannot open shared object file: No such file or
+// directory)" (see DescribeLoadFailures).
 // Loads the driver if no call has done so yet.
 std::string DriverNote();
 
@@ -53,6 +55,26 @@ bool DriverIsSimulator();
 
 // The names tried, in order, when $VEXA_GPIB_LIBRARY is not set.
 const std::vector<std::string>& DefaultLibraryNames();
+
+// A run-time library that did not load: the name tried (as the note shows it) and why, in
+// dlerror()'s words without the name it starts with.
+struct LibraryLoadFailure {
+  std::string name;
+  std::string reason;
+};
+
+// dlopen() for the GPIB and VISA loaders. On failure, returns nullptr and adds the name and
+// dlerror()'s reason to `failures` (the name shown as `shown_name`). `error` then receives an
+// operating-system code for the failure: the file's own error (ENOENT, EACCES, ...) for a
+// path, ENOEXEC for a file that is there but no loadable library, ENOENT for a name the
+// loader searched for.
+void* OpenLibrary(const std::string& name, const std::string& shown_name,
+                  std::vector<LibraryLoadFailure>& failures, int* error = nullptr);
+
+// The names tried, in order, each run of names that failed for the same reason followed by
+// it: "libgpib.so.0: wrong ELF class: ELFCLASS32; libni4882.so, libgpibapi.so: cannot open
+// shared object file: No such file or directory".
+std::string DescribeLoadFailures(const std::vector<LibraryLoadFailure>& failures);
 
 // Tests only: closes the library and clears the program-wide status, so that the next call
 // loads again (reading $VEXA_GPIB_LIBRARY anew). No driver call may be in progress.

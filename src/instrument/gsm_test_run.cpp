@@ -1,14 +1,9 @@
 #include "instrument/gsm_test_run.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "core/text_format.h"
@@ -89,7 +84,7 @@ long CountMeasurements(const TestPlan& plan) {
 // before every call, and the bus trace.
 class GsmTestRun::Bus : public GsmBus {
  public:
-  Bus(GsmTestRun& run, std::FILE* trace) : run_(run), trace_(trace) {}
+  Bus(GsmTestRun& run, PendingFile* trace) : run_(run), trace_(trace) {}
 
   void Write(std::string_view command) override {
     run_.CheckStopAndCancel();
@@ -103,20 +98,21 @@ class GsmTestRun::Bus : public GsmBus {
     Trace('>', query);
     gpib::Status status;
     std::string answer;
+    std::string failure;
     {
       // The write and its read hold the bus together: a console command goes between them.
       const std::unique_lock<std::mutex> bus = run_.session_.HoldBus();
       GpibSession::Link link = run_.session_.CurrentLink();
       link.Write(std::string(query));
       answer = link.ReadAnswer(size, &status);
+      // In the transport's own words, as the memo names its errors.
+      if (trace_ && status.Failed())
+        failure = "(" + link.ErrorLine("read failed", status) + ")";
     }
     // A failed read (a time-out) counts as nothing received.
     received = status.Failed() ? 0 : std::clamp(status.ibcntl, 0L, size);
-    if (trace_) {
-      Trace('<', status.Failed()
-                     ? Format("(read failed, ibsta = 0x%x iberr = %d)", status.ibsta, status.iberr)
-                     : answer);
-    }
+    if (trace_)
+      Trace('<', status.Failed() ? failure : answer);
     // A stop or cancel that came during the read: the answer is not used.
     run_.CheckStopAndCancel();
     return answer;
@@ -133,21 +129,18 @@ class GsmTestRun::Bus : public GsmBus {
     if (!trace_)
       return;
     const double seconds = (run_.clock_.NowMs() - run_.start_ms_) / 1000.0;
-    std::fprintf(trace_, "%12.6f %c %s\n", seconds, direction, Printable(bytes).c_str());
+    trace_->Append(Format("%12.6f %c %s\n", seconds, direction, Printable(bytes).c_str()));
   }
 
   GsmTestRun& run_;
-  std::FILE* trace_;
+  PendingFile* trace_;
 };
 
 GsmTestRun::GsmTestRun(TestPlan& plan, GpibSession& session, GsmRunView& view, RunClock& clock,
                        GsmRunOptions options)
     : plan_(plan), session_(session), view_(view), clock_(clock), options_(std::move(options)) {}
 
-GsmTestRun::~GsmTestRun() {
-  if (trace_)
-    std::fclose(trace_);
-}
+GsmTestRun::~GsmTestRun() = default;
 
 void GsmTestRun::RequestStop() {
   {
@@ -209,9 +202,8 @@ bool GsmTestRun::Start() {
   }
   if (LeadingInteger(answer) == 0) {
     view_.AppendLine(kConnectMsLine);
-    // No run: a trace made for it goes, and so does a new log (with `log`).
-    if (trace_created_)
-      ::unlink(options_.trace_path.c_str());
+    // No run: the trace made for it goes, leaving the file as it was, and so does a new log
+    // (with `log`).
     ReleaseFiles(true);
     return false;
   }
@@ -239,29 +231,28 @@ bool GsmTestRun::RefuseStart(const std::string& reason) {
 }
 
 int GsmTestRun::OpenTrace() {
-  const char* path = options_.trace_path.c_str();
-  // Created when missing, but not emptied before the run begins: a Start without a call
-  // leaves an existing trace as it was.
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  trace_created_ = fd >= 0;
-  if (fd < 0 && errno == EEXIST)
-    fd = ::open(path, O_WRONLY | O_CLOEXEC);
-  if (fd < 0)
-    return errno;
-  trace_ = ::fdopen(fd, "a");
-  if (!trace_) {
-    const int error = errno;
-    ::close(fd);
-    return error;
+  auto trace = std::make_unique<PendingFile>();
+  int error = trace->CreateFor(options_.trace_path);
+  if (error == 0 && options_.trace_append)
+    error = trace->AppendFileContents(options_.trace_path);
+  if (error == 0)
+    trace_ = std::move(trace);
+  return error;
+}
+
+void GsmTestRun::SaveTrace() {
+  if (!trace_)
+    return;
+  const int error = trace_->Replace();
+  trace_.reset();
+  if (error != 0) {
+    view_.AppendLine(LogWriteErrorLine({options_.trace_path, error}));
+    log_failed_ = true;
   }
-  return 0;
 }
 
 void GsmTestRun::ReleaseFiles(bool keep_log) {
-  if (trace_) {
-    std::fclose(trace_);
-    trace_ = nullptr;
-  }
+  trace_.reset();
   if (log_ && !keep_log && view_.AttachedLog() == log_)
     view_.AttachLog(nullptr);
   log_.reset();
@@ -271,10 +262,7 @@ RunOutcome GsmTestRun::Run() {
   if (!log_)
     return RunOutcome::kNotStarted;
   const GpibSession::Use use = session_.MarkInUse();
-  std::FILE* const trace = trace_;
-  // An existing trace starts anew unless the run adds to it (the runs of a series).
-  if (trace && !options_.trace_append && !trace_created_ && ::ftruncate(::fileno(trace), 0) != 0)
-    view_.AppendLine(LogWriteErrorLine({options_.trace_path, errno}));
+  PendingFile* const trace = trace_.get();
   RunOutcome outcome = RunOutcome::kFinished;
   try {
     view_.SetRunning(true);
@@ -287,10 +275,10 @@ RunOutcome GsmTestRun::Run() {
     measurements_total_ = CountMeasurements(plan_);
     if (trace) {
       const UtcTime now = clock_.NowUtc();
-      std::fprintf(trace,
-                   "# VEXA bus trace of a GSM test run started %d-%02d-%02d %02d:%02d UTC "
-                   "(seconds since the start; > sent, < received)\n",
-                   now.year, now.month, now.day, now.hour, now.minute);
+      trace->Append(
+          Format("# VEXA bus trace of a GSM test run started %d-%02d-%02d %02d:%02d UTC "
+                 "(seconds since the start; > sent, < received)\n",
+                 now.year, now.month, now.day, now.hour, now.minute));
     }
     view_.AppendLine(kRunHeaderLine);
     Bus bus(*this, trace);
@@ -300,6 +288,14 @@ RunOutcome GsmTestRun::Run() {
     outcome = RunOutcome::kStopped;
   } catch (const Cancelled&) {
     outcome = RunOutcome::kCancelled;
+  }
+  // The trace of every run that began, for a stopped or cancelled one too. A cancelled run
+  // makes no more view calls: its window is going, so a trace it cannot write goes unsaid.
+  if (outcome == RunOutcome::kCancelled) {
+    if (trace_)
+      trace_->Replace();
+  } else {
+    SaveTrace();
   }
   // A finished run has written its log or left it to the series' next run. After Stop Test
   // an antenna series goes on with the next Start Test, in the same log; otherwise a run

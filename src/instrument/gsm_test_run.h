@@ -92,9 +92,11 @@ struct GsmRunOptions {
   // before it sends its first command, and refuses to start when it cannot.
   std::string log_directory = "GSM Log";
   int beep_ms = 2000;
-  // When not empty, every command and answer of the run is written here with a time stamp.
-  // Created (or opened) before the first command too; a file that cannot be written refuses
-  // the start.
+  // When not empty, every command and answer of the run is written here with a time stamp:
+  // into a temporary file beside it, created before the first command (a folder that cannot
+  // take it, or a trace path naming a folder, refuses the start), which replaces the file
+  // whole when the run ends, however it ends. A Start without a call leaves the file as it
+  // was.
   std::string trace_path;
   // Add to the trace file instead of starting it anew (the runs of an antenna series).
   bool trace_append = false;
@@ -160,7 +162,8 @@ class GsmTestRun : private GsmResultSink {
   // The overall result of the last finished run; the log file it wrote ("" when none).
   bool any_failure() const { return any_failure_; }
   const std::string& log_path() const { return log_path_; }
-  // True when the last log could not be written (the memo says why).
+  // True when the last log, or the bus trace of the last run, could not be written (the memo
+  // says why).
   bool log_failed() const { return log_failed_; }
 
  private:
@@ -184,11 +187,15 @@ class GsmTestRun : private GsmResultSink {
   void WriteLog();
   // Start's refusal for a file that cannot be written: the reason in the memo.
   bool RefuseStart(const std::string& reason);
-  // Opens the trace file (created when missing, not yet emptied); 0 or the errno value.
+  // Creates the trace's temporary file (with the trace so far when the run adds to it); 0 or
+  // the errno value.
   int OpenTrace();
-  // The end of Start or Run: the trace closed; the log let go of, kept attached when
-  // `keep_log` (an antenna series goes on), else detached from the memo, which removes its
-  // temporary file when it was not written.
+  // The end of Run: the trace put in place; a failure is a memo line and counts as a log
+  // that could not be written.
+  void SaveTrace();
+  // The end of Start or Run: the trace's temporary gone; the log let go of, kept attached
+  // when `keep_log` (an antenna series goes on), else detached from the memo, which removes
+  // its temporary file when it was not written.
   void ReleaseFiles(bool keep_log);
   // Waits `ms` milliseconds or until the run is cancelled.
   void Wait(int ms);
@@ -213,8 +220,7 @@ class GsmTestRun : private GsmResultSink {
   bool log_failed_ = false;
   // From Start to the end of Run: the log this run writes into, and the trace.
   std::shared_ptr<StreamedLog> log_;
-  std::FILE* trace_ = nullptr;
-  bool trace_created_ = false;  // the trace file did not exist before this Start
+  std::unique_ptr<PendingFile> trace_;
   std::string start_error_;
 };
 

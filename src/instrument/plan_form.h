@@ -33,9 +33,20 @@ struct PlanCheckBox {
   bool enabled = true;
 };
 
+// A list the user typed (a channel list, a cable-loss pair) that does not hold what it must:
+// "EGSM channels: 'abc' is not a whole number". It ends the running handler like the
+// conversion errors do.
+class PlanInputError : public Error {
+ public:
+  using Error::Error;
+};
+
 struct PlanEdit {
   std::string text;
   bool enabled = true;
+  // The text was typed by the user (not the start-up text, nor one a plan file put there).
+  // Typed channel lists and cable-loss pairs are checked strictly before they are used.
+  bool typed = false;
 };
 
 struct PlanCheckListItem {
@@ -124,6 +135,56 @@ class PlanForm {
   std::array<PlanBandControls, kBandCount> bands_;
 };
 
+// Typed lists and loss texts are read from at most this many characters.
+inline constexpr std::size_t kCaptureTextLength = 199;
+
+// The first `limit` characters of a list text, or fewer so that no number is cut in two: when
+// the character after the cut would continue a number, the cut goes back to just after the
+// last character that ends one (not a digit, sign or blank). The whole text when it is not
+// longer than `limit`.
+std::string_view CutListAtSeparator(std::string_view text, std::size_t limit);
+
+// The names the messages give the lists: "EGSM channels", "DCS levels".
+std::string ChannelListName(int band);
+std::string LevelListName(int band);
+// A band's channels and levels as the messages show them: "0-124, 975-1023", "5-19".
+std::string ChannelRangeText(int band);
+std::string LevelRangeText(int band);
+bool IsChannelOfBand(int band, long long channel);
+
+// A list as the user types it: whole numbers separated by commas, blanks around them and one
+// comma after the last allowed, each a channel (a level) of the band, at most
+// kCaptureTextLength characters. Anything else throws PlanInputError naming the list and the
+// first item that is wrong, e.g. "EGSM channels: 2000 is not a channel of the band (0-124,
+// 975-1023)".
+std::vector<std::int32_t> ReadTypedChannels(int band, std::string_view text);
+std::vector<std::int32_t> ReadTypedLevels(int band, std::string_view text);
+
+// A cable-loss text as the user types it: one decimal number, or two joined by one character
+// ("880~960", "-0.5~-0.6"), blanks at either end allowed, at most kCaptureTextLength
+// characters, the numbers finite. `caption` names the edit ("Low Band dB").
+bool IsLossPairText(std::string_view text);
+void CheckTypedLossPair(const std::string& caption, std::string_view text);
+// The two numbers a cable-loss text gives by the capture's rule (see CaptureTestPlan).
+std::array<double, 2> LossPairValues(std::string_view text);
+
+// The captions of the four cable-loss edits, in the order Elowfreq, Elowloss, Ehighfreq,
+// Ehighloss.
+inline constexpr std::array<const char*, 4> kLossCaptions = {"Low Band MHz", "Low Band dB",
+                                                             "High Band MHz", "High Band dB"};
+
+// A list as a plan file's rule reads it (ParseIntegerList without a limit), and what in it is
+// not a plain list of whole numbers: an item that yields a 0 without holding a number ("abc",
+// the blank in "62 ,"), a number run on into a letter, point or sign ("1.5", "12abc"), and
+// the comma-separated items that are not whole numbers.
+struct FileListReading {
+  std::vector<std::int32_t> values;
+  bool zero_without_number = false;
+  bool number_run_on = false;
+  std::vector<std::string> not_whole;  // trimmed, without the empty ones
+};
+FileListReading ReadFileList(std::string_view text);
+
 // Reads decimal integers as strtol does (leading blanks, optional sign, digits; 0 and no
 // progress when there are none), each followed by one separator character, into `list`, and
 // ends the list with -1. A value beyond the 32-bit range saturates. The text ends at its end
@@ -138,7 +199,9 @@ int ListLength(std::span<const std::int32_t> list);
 // Fills `plan` from the controls, field by field in the window's capture order. A text that
 // is not a number (BER REF, BER COUNT, Degree/Turn) throws ConversionError, a value beyond
 // the single-precision range FloatError; the fields captured before keep their new values.
-// antennaAngle becomes 0.
+// antennaAngle becomes 0. Channel lists and cable-loss texts that the user typed are read
+// strictly (ReadTypedChannels, CheckTypedLossPair: PlanInputError); the others by the file
+// rule (ParseIntegerList of the first 199 characters, cut at a separator).
 void CaptureTestPlan(const PlanForm& form, TestPlan& plan);
 
 }  // namespace vexa

@@ -270,12 +270,22 @@ void TForm2::Connect() {
 }
 
 void TForm2::Handle(const std::function<void()>& handler) {
+  const DialogOwner boxes_over_this_window(this);
   GuardedFormHandler([this] { ReadTexts(); }, handler, [this] { ShowForm(); });
 }
 
 void TForm2::ReadTexts() {
+  // A text that differs from the form's was typed (the form's own texts are shown as they
+  // are): it is checked strictly from now on.
+  const auto read = [](QLineEdit* widget, PlanEdit& edit) {
+    std::string text = widget->text().toStdString();
+    if (text != edit.text) {
+      edit.text = std::move(text);
+      edit.typed = true;
+    }
+  };
   for (int band = 0; band < kBandCount; ++band)
-    form_.Band(band).channels.text = Bands[band].channels->text().toStdString();
+    read(Bands[band].channels, form_.Band(band).channels);
   const std::array<std::pair<QLineEdit*, PlanEdit*>, 7> edits = {{{Eberref, &form_.Eberref},
                                                                   {Ebercount, &form_.Ebercount},
                                                                   {Elowfreq, &form_.Elowfreq},
@@ -284,7 +294,7 @@ void TForm2::ReadTexts() {
                                                                   {Ehighloss, &form_.Ehighloss},
                                                                   {Eantstep, &form_.Eantstep}}};
   for (const auto& [widget, edit] : edits)
-    edit->text = widget->text().toStdString();
+    read(widget, *edit);
 }
 
 void TForm2::ShowForm() {
@@ -314,13 +324,20 @@ void TForm2::ShowForm() {
 }
 
 void TForm2::OpenTplClick() {
+  const DialogOwner dialogs_over_this_window(this);
   const QString name = AppDialogs().AskOpenFileName(kFileFilters);
   if (name.isEmpty())
     return;
-  Handle([&] { OpenPlanFile(form_, name.toStdString()); });
+  std::string notice;
+  Handle([&] { OpenPlanFile(form_, name.toStdString(), &notice); });
+  // Lists that the file rule reads otherwise than they look: one message, after the opening
+  // (and after its error, if it stopped).
+  if (!notice.empty())
+    AppDialogs().ShowMessage(QString::fromStdString(notice));
 }
 
 void TForm2::SaveTplClick() {
+  const DialogOwner dialogs_over_this_window(this);
   const QString name = AppDialogs().AskSaveFileName(kFileFilters);
   if (name.isEmpty())
     return;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/atomic_file.h"
 #include "core/text_format.h"
 
 namespace vexa {
@@ -67,75 +66,48 @@ std::string LogWriteErrorLine(const SavedLog& saved) {
 }
 
 StreamedLog::StreamedLog(const std::string& directory) : directory_(directory) {
+  // An existing directory is no error; any other failure shows when the file is created.
   ::mkdir(directory.c_str(), 0777);
-  std::string pattern = directory + "/.log-XXXXXX";
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) {
-    error_ = errno;
-    return;
-  }
-  ::fchmod(fd, 0644);
-  temporary_ = pattern;
-  file_ = ::fdopen(fd, "wb");
-  if (!file_) {
-    error_ = errno;
-    ::close(fd);
-  }
+  create_error_ = file_.Create(directory, "log");
 }
 
-StreamedLog::~StreamedLog() {
-  if (file_)
-    std::fclose(file_);
-  if (!temporary_.empty())
-    ::unlink(temporary_.c_str());
-}
+StreamedLog::~StreamedLog() = default;
 
 int StreamedLog::error() const {
   const std::lock_guard lock(mutex_);
-  return error_;
+  return create_error_ != 0 ? create_error_ : file_.error();
 }
 
 std::string StreamedLog::ErrorLine() const {
-  const std::lock_guard lock(mutex_);
   // The temporary file's name means nothing to the user: the directory is named instead.
-  return LogWriteErrorLine({directory_, error_});
+  return LogWriteErrorLine({directory_, error()});
 }
 
 void StreamedLog::AppendLine(const std::string& line) {
   const std::lock_guard lock(mutex_);
-  if (!file_ || error_ != 0)
-    return;
-  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
-      std::fputs("\r\n", file_) < 0)
-    error_ = errno != 0 ? errno : EIO;
+  file_.Append(line);
+  file_.Append("\r\n");
 }
 
 SavedLog StreamedLog::Finish(const std::string& stem, const std::string& extension,
                              const std::string& credit) {
   const std::lock_guard lock(mutex_);
   SavedLog saved;
-  saved.path = directory_ + "/" + stem + extension;
-  if (!file_ || error_ != 0 || std::fflush(file_) != 0) {
-    saved.error = error_ != 0 ? error_ : errno;
+  saved.path = LogName(directory_, stem, 1, extension);
+  if (create_error_ != 0 || file_.error() != 0) {
+    saved.error = create_error_ != 0 ? create_error_ : file_.error();
     return saved;
   }
-  const long body = std::ftell(file_);
+  const long body = file_.size();
   for (int suffix = 1; suffix < 10000; ++suffix) {
     saved.path = LogName(directory_, stem, suffix, extension);
     // The trailer names the file, so it is written anew for every name tried.
-    const std::string trailer = saved.path + "\r\n" + credit + "\r\n";
-    if (::ftruncate(::fileno(file_), body) != 0 || std::fseek(file_, body, SEEK_SET) != 0 ||
-        std::fwrite(trailer.data(), 1, trailer.size(), file_) != trailer.size() ||
-        std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) {
-      saved.error = errno != 0 ? errno : EIO;
+    saved.error = file_.Truncate(body);
+    if (saved.error != 0)
       return saved;
-    }
-    // link() names the complete file only when the name is free; it never replaces a log.
-    if (::link(temporary_.c_str(), saved.path.c_str()) == 0) {
-      saved.error = 0;
-      return saved;
-    }
-    saved.error = errno;
+    file_.Append(saved.path + "\r\n" + credit + "\r\n");
+    // Linked, never renamed: a log of that name written meanwhile is never replaced.
+    saved.error = file_.Link(saved.path);
     if (saved.error != EEXIST)
       return saved;
   }

@@ -2,11 +2,11 @@
 // atomically into their directory ("GSM Log", "Current Log"), never over an older log.
 #pragma once
 
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/memo_sink.h"
 
 namespace vexa {
@@ -48,9 +48,11 @@ std::string LogWriteErrorLine(const SavedLog& saved);
 std::vector<std::string> LogTrailerLines(const SavedLog& saved, const std::string& credit);
 
 // A log written while the run goes, for runs too long to keep in memory: lines go to a
-// temporary file in the directory as they come (CR LF after each), and Finish gives the file
-// its name with the same rules as SaveNewLog. Until then no log of that name exists; a log
-// that is never finished (a cancelled or stopped run) is removed when it is destroyed.
+// temporary file in the directory (".log.vexa-tmp-...", see core/atomic_file.h) as they
+// come (CR LF after each), and Finish gives the file its name with the same rules as
+// SaveNewLog, synced to disk with its folder. Until then no log of that name exists; a log
+// that is never finished (a cancelled or stopped run) is removed when it is destroyed, and
+// one left by a crash at the next write into the folder.
 class StreamedLog : public MemoSink {
  public:
   // Creates the directory when missing and the temporary file. A run creates its log before
@@ -74,9 +76,8 @@ class StreamedLog : public MemoSink {
  private:
   mutable std::mutex mutex_;
   std::string directory_;
-  std::string temporary_;
-  std::FILE* file_ = nullptr;
-  int error_ = 0;
+  PendingFile file_;
+  int create_error_ = 0;
 };
 
 }  // namespace vexa

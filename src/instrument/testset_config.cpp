@@ -37,8 +37,8 @@ const BandFamily* FamilyToSet(const TestPlan& plan) {
 class SetupSender {
  public:
   SetupSender(GpibSession& session, ConfigureView& view, const std::atomic<bool>& cancelled,
-              int total)
-      : session_(session), view_(view), cancelled_(cancelled), total_(total) {}
+              int total, SetupResult& result)
+      : session_(session), view_(view), cancelled_(cancelled), total_(total), result_(result) {}
 
   // The open; false when cancelled before it.
   bool Open() {
@@ -46,7 +46,7 @@ class SetupSender {
     if (cancelled_)
       return false;
     // The commands go to whatever the open left, also a failed handle, without reports.
-    link_.emplace(session_.OpenLink());
+    link_.emplace(session_.OpenLink(&result_.opened));
     return true;
   }
 
@@ -56,7 +56,7 @@ class SetupSender {
       const std::unique_lock<std::mutex> bus = session_.HoldBus();
       if (cancelled_)
         return false;
-      link_->Write(command);
+      Count(link_->Write(command).Failed());
     }
     Sent();
     return true;
@@ -70,8 +70,10 @@ class SetupSender {
       const std::unique_lock<std::mutex> bus = session_.HoldBus();
       if (cancelled_)
         return std::nullopt;
-      link_->Write(query);
-      answer = link_->ReadAnswer(size);
+      const bool write_failed = link_->Write(query).Failed();
+      gpib::Status read{};
+      answer = link_->ReadAnswer(size, &read);
+      Count(write_failed || read.Failed());
     }
     Sent();
     return answer;
@@ -82,6 +84,11 @@ class SetupSender {
 
  private:
   void Sent() { view_.ShowSetupProgress(++sent_, total_); }
+  void Count(bool failed) {
+    ++result_.commands_sent;
+    if (failed)
+      ++result_.commands_failed;
+  }
 
   GpibSession& session_;
   ConfigureView& view_;
@@ -89,6 +96,7 @@ class SetupSender {
   std::optional<GpibSession::Link> link_;
   int sent_ = 0;
   int total_;
+  SetupResult& result_;
 };
 
 double Wide(float value) {
@@ -139,7 +147,11 @@ void CaptureConfiguration(TestPlan& plan, const PlanCapture& capture, ConfigureV
 }
 
 bool SendConfiguration(const TestPlan& plan, bool reset_checked, GpibSession& session,
-                       ConfigureView& view, const std::atomic<bool>& cancelled) {
+                       ConfigureView& view, const std::atomic<bool>& cancelled,
+                       SetupResult* result) {
+  SetupResult unused;
+  SetupResult& outcome = result ? *result : unused;
+  outcome = SetupResult{};
   view.ClearMemo();
   view.ResetCommandLineColour();
   const GpibSession::Use use = session.MarkInUse();
@@ -148,7 +160,7 @@ bool SendConfiguration(const TestPlan& plan, bool reset_checked, GpibSession& se
   const BandFamily* family = FamilyToSet(plan);
   const std::vector<std::string> commands = SetupCommandsAfterCellBand(plan);
   SetupSender sender(session, view, cancelled,
-                     1 + (family ? 1 : 0) + static_cast<int>(commands.size()));
+                     1 + (family ? 1 : 0) + static_cast<int>(commands.size()), outcome);
   if (!sender.Open() || !sender.Write(reset_checked ? "*RST" : "SETUP:ALL:CONTINUOUS:OFF"))
     return false;
   if (family) {
@@ -175,12 +187,12 @@ bool SendConfiguration(const TestPlan& plan, bool reset_checked, GpibSession& se
 }
 
 bool ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
-                      GpibSession& session, ConfigureView& view,
-                      const std::atomic<bool>* cancelled) {
+                      GpibSession& session, ConfigureView& view, const std::atomic<bool>* cancelled,
+                      SetupResult* result) {
   static const std::atomic<bool> kNeverCancelled{false};
   CaptureConfiguration(plan, capture, view);  // an error ends the configuration here
   return SendConfiguration(plan, reset_checked, session, view,
-                           cancelled ? *cancelled : kNeverCancelled);
+                           cancelled ? *cancelled : kNeverCancelled, result);
 }
 
 }  // namespace vexa

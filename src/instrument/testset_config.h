@@ -53,6 +53,15 @@ std::vector<std::string> SetupCommandsAfterCellBand(const TestPlan& plan);
 // fields captured before keep their new values, nothing is sent and Start Test keeps its state.
 void CaptureConfiguration(TestPlan& plan, const PlanCapture& capture, ConfigureView& view);
 
+// How the set-up went on the bus, for callers that report it (vexa-cli exits with 1 when the
+// test set was not reached). The memo lines are the same either way.
+struct SetupResult {
+  bool opened = false;      // the open and the clear succeeded
+  int commands_sent = 0;    // commands written, the cell-band query counted once
+  int commands_failed = 0;  // of them, those whose write (or the query's read) failed
+  bool Succeeded() const { return opened && commands_failed == 0; }
+};
+
 // Config's second part, which a worker may run: clears the memo and the command line's colour,
 // writes the first progress line, opens `session` and sends "*RST" (`reset_checked`) or
 // "SETUP:ALL:CONTINUOUS:OFF", the cell-band query and, when the answer is outside the enabled
@@ -64,14 +73,16 @@ void CaptureConfiguration(TestPlan& plan, const PlanCapture& capture, ConfigureV
 // The session is marked in use throughout, and each exchange (the open, a write, the query
 // with its answer) holds its bus. `cancelled` is looked at before the open and before every
 // command: once it is true the configuration ends there, without the second progress line,
-// Start Test or closing the window, and returns false.
+// Start Test or closing the window, and returns false. `result` (when given) receives how the
+// open and the commands went.
 bool SendConfiguration(const TestPlan& plan, bool reset_checked, GpibSession& session,
-                       ConfigureView& view, const std::atomic<bool>& cancelled);
+                       ConfigureView& view, const std::atomic<bool>& cancelled,
+                       SetupResult* result = nullptr);
 
 // Both parts in a row on the caller's thread (vexa-cli). Returns what SendConfiguration
 // returned, with a `cancelled` flag when given.
 bool ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
                       GpibSession& session, ConfigureView& view,
-                      const std::atomic<bool>* cancelled = nullptr);
+                      const std::atomic<bool>* cancelled = nullptr, SetupResult* result = nullptr);
 
 }  // namespace vexa

@@ -215,9 +215,8 @@ void TestSetPage::BstartClick() {
     worker_busy_ = true;
     UpdateConnection();
     worker_ = std::thread([this, run = run_.get()] {
-      if (run->Start())
-        run->Run();
-      Post([this] { WorkerEnded(); });
+      const RunOutcome outcome = run->Start() ? run->Run() : RunOutcome::kNotStarted;
+      Post([this, outcome] { WorkerEnded(outcome); });
     });
   });
 }
@@ -231,8 +230,15 @@ void TestSetPage::BstopClick() {
 }
 
 // However the run ended (finished, stopped, no call), the buttons come back here.
-void TestSetPage::WorkerEnded() {
+void TestSetPage::WorkerEnded(RunOutcome outcome) {
   JoinWorker();
+  // A run stopped or cancelled has no time left: the estimate goes, and a progress update
+  // still queued finds nothing to show.
+  if (outcome == RunOutcome::kStopped || outcome == RunOutcome::kCancelled) {
+    progress_total_ = 0;
+    TimeLeft->setText(kTimeLeftUnknown);
+    TimeLeft->adjustSize();
+  }
   worker_busy_ = false;
   Bstart->setEnabled(true);
   Btpl->setEnabled(!setup_going_);

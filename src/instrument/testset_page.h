@@ -98,7 +98,8 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   // Returns false when the queue takes nothing more (the window is closing).
   bool QueueCommand(std::function<void()> job);
   // On the GUI thread once the run's worker has ended.
-  void WorkerEnded();
+  // `outcome`: how the run ended (kNotStarted when Start Test refused or found no call).
+  void WorkerEnded(RunOutcome outcome);
   // The connection button: disabled while any work of the page is going or queued.
   void UpdateConnection();
 

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "core/text_format.h"
+#include "instrument/gpib_driver.h"
 
 namespace vexa {
 namespace {
@@ -50,8 +51,7 @@ using WriteFn = ViStatus (*)(ViSession, const unsigned char*, ViUInt32, ViUInt32
 struct Library {
   void* handle = nullptr;
   std::string path;
-  std::vector<std::string> tried;
-  bool from_environment = false;
+  std::vector<gpib::LibraryLoadFailure> tried;  // names tried and why, when none loaded
   std::vector<std::string> missing_calls;
   OpenDefaultRmFn open_default_rm = nullptr;
   OpenFn open = nullptr;
@@ -91,12 +91,14 @@ Library* Load() {
   const char* configured = std::getenv(kEnvironmentVariable);
   if (configured && configured[0]) {
     names.emplace_back(configured);
-    library->from_environment = true;
   } else {
     names = DefaultVisaLibraryNames();
   }
+  const bool from_environment = configured && configured[0];
   for (const std::string& name : names) {
-    library->handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string shown =
+        from_environment ? std::string(kEnvironmentVariable) + "=" + name : name;
+    library->handle = gpib::OpenLibrary(name, shown, library->tried);
     if (library->handle) {
       link_map* map = nullptr;
       library->path = dlinfo(library->handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name &&
@@ -105,7 +107,6 @@ Library* Load() {
                           : name;
       break;
     }
-    library->tried.push_back(name);
   }
   if (!library->handle)
     return library;
@@ -152,12 +153,8 @@ const std::vector<std::string>& DefaultVisaLibraryNames() {
 
 std::string VisaLibraryNote() {
   const Library& library = TheLibrary();
-  if (!library.handle) {
-    if (library.from_environment)
-      return "VISA: none found (tried " + std::string(kEnvironmentVariable) + "=" +
-             JoinNames(library.tried) + ")";
-    return "VISA: none found (tried " + JoinNames(library.tried) + ")";
-  }
+  if (!library.handle)
+    return "VISA: none found (tried " + gpib::DescribeLoadFailures(library.tried) + ")";
   std::string note = "VISA: " + library.path;
   if (!library.usable)
     note += " (lacks " + JoinNames(library.missing_calls) + ")";

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "ui/file_save.h"
+
 namespace vexa {
 namespace {
 
@@ -174,8 +176,8 @@ void SmithChart::ResetZoom() {
   update();
 }
 
-bool SmithChart::SavePng(const QString& path) {
-  return grab().save(path, "PNG");
+int SmithChart::SavePng(const QString& path) {
+  return SavePngFile(grab(), path);
 }
 
 QPoint SmithChart::ImagePixel(const QPointF& widget_point) const {

@@ -52,8 +52,9 @@ class SmithChart : public QWidget {
   QPointF ToImage(const QPointF& widget_point) const;
   QPointF ToWidget(const QPointF& image_point) const;
 
-  // The chart as shown (grid, trace, circle and marker) as a PNG file.
-  bool SavePng(const QString& path);
+  // The chart as shown (grid, trace, circle and marker) as a PNG file, written whole or not
+  // at all. 0 or the errno value.
+  int SavePng(const QString& path);
 
  signals:
   // The mouse over the chart, in image pixels (rounded down). Every button presses and

@@ -8,6 +8,7 @@
 
 #include "core/form_messages.h"
 #include "ui/dialogs.h"
+#include "ui/file_save.h"
 #include "ui/form_widgets.h"
 #include "ui/guard.h"
 
@@ -239,9 +240,9 @@ void SmithPage::AskAndSavePng() {
     return;
   if (QFileInfo(path).suffix().isEmpty())
     path += QStringLiteral(".png");
-  if (!Image3->SavePng(path))
+  if (const int error = Image3->SavePng(path))
     AppDialogs().ShowMessage(
-        QStringLiteral("Cannot save \"%1\": the PNG image could not be written").arg(path));
+        QStringLiteral("Cannot save \"%1\": %2").arg(path, FileErrorText(error)));
 }
 
 }  // namespace vexa

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <system_error>
+
+#include "core/file_reader.h"
 
 namespace vexa {
 namespace {
@@ -370,23 +370,15 @@ TouchstoneResult ReadTouchstoneFile(const std::string& path) {
   else
     return Refused(QuotedPath(path) + " is not a Touchstone file (.s1p or .s2p)");
 
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-  if (!file)
-    return Refused("cannot open " + QuotedPath(path) + ": " + std::strerror(errno));
-  std::string text;
-  char chunk[1 << 16];
-  for (;;) {
-    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
-    text.append(chunk, count);
-    if (text.size() > kTouchstoneMaxFileBytes)
-      return Refused(QuotedPath(path) + " is larger than 64 MiB");
-    if (count < sizeof chunk)
-      break;
-  }
-  if (std::ferror(file.get()))
-    return Refused("cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
-  return ParseTouchstone(text, ports);
+  const std::size_t cap = static_cast<std::size_t>(kTouchstoneMaxFileBytes);
+  const FileReadResult file = ReadFileCapped(path, cap);
+  if (file.status == FileReadStatus::kCannotOpen)
+    return Refused("cannot open " + QuotedPath(path) + ": " + std::strerror(file.error));
+  if (file.status == FileReadStatus::kCannotRead)
+    return Refused("cannot read " + QuotedPath(path) + ": " + std::strerror(file.error));
+  if (!file.ok())  // "is a directory", "is larger than 64 MiB", ...
+    return Refused(QuotedPath(path) + " " + FileReadReason(file, cap));
+  return ParseTouchstone(file.bytes, ports);
 }
 
 Complex PointImpedance(const TouchstonePoint& point, double reference_ohms) {

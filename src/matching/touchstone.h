@@ -53,8 +53,10 @@ struct TouchstoneResult {
 TouchstoneResult ParseTouchstone(std::string_view text, int ports);
 
 // Reads and parses the file at `path`, the port count from its extension (.s1p or .s2p, any
-// case). Other extensions, unreadable files and files over 64 MiB are refused with a message
-// naming the path; the parser's messages ("line 7: ...") come back unchanged.
+// case), through the capped file reader (core/file_reader.h). Other extensions, files that
+// cannot be opened or read, directories, FIFOs and devices, files over 64 MiB and UTF-16 text
+// are refused with a message naming the path ("\"a.s1p\" is a directory"); the parser's
+// messages ("line 7: ...") come back unchanged.
 TouchstoneResult ReadTouchstoneFile(const std::string& path);
 
 // The point's impedance in ohms, Z = Zref·(1+S11)/(1−S11). An infinite impedance (an open,

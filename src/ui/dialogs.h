@@ -3,10 +3,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
-
-class QWidget;
 
 namespace vexa {
 
@@ -41,5 +41,32 @@ class Dialogs {
 Dialogs& AppDialogs();
 // Installs `dialogs` (not owned) in place of the message boxes; nullptr restores them.
 void SetAppDialogs(Dialogs* dialogs);
+// The program's own boxes and file dialogs, also while a test has installed others.
+Dialogs& MessageBoxes();
+
+// The window a box or file dialog shown now stands over: the window of the innermost living
+// DialogOwner that is visible, else the active modal dialog, else the active window, else a
+// visible window of the program (one without a parent first). Right after a file dialog
+// closes there is no active window for a moment; the box must still have a parent, or with
+// the main window hidden it would be the program's last window and closing it would end the
+// program. nullptr only when no window of the program is visible.
+QWidget* DialogParent();
+
+// While it lives, the boxes and file dialogs stand over `widget`'s window (a window that
+// shows its own boxes, such as the test-plan window, which hides the main window). Owners
+// nest; GUI thread only. Whatever their parent, closing a box or file dialog never ends the
+// program.
+class DialogOwner {
+ public:
+  explicit DialogOwner(QWidget* widget);
+  ~DialogOwner();
+  DialogOwner(const DialogOwner&) = delete;
+  DialogOwner& operator=(const DialogOwner&) = delete;
+
+ private:
+  friend QWidget* DialogParent();
+  QPointer<QWidget> widget_;
+  DialogOwner* outer_;
+};
 
 }  // namespace vexa

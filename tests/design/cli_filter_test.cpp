@@ -1,8 +1,12 @@
 // Runs `vexa-cli filter` as a process, as scripts use it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -103,14 +107,60 @@ TEST(CliFilter, CsvHoldsEveryPrintedPoint) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(file, line);)
     lines.push_back(line);
-  ASSERT_EQ(std::to_string(lines.size()), fields.at("points"));
+  // The header, as the PLL page's CSV has one, then every point.
+  ASSERT_EQ(std::to_string(lines.size() - 1), fields.at("points"));
+  EXPECT_EQ(lines.front(), "f_mhz,attenuation_db");
   std::string first = fields.at("first");
   std::string last = fields.at("last");
   first[first.find(' ')] = ',';
   last[last.find(' ')] = ',';
-  EXPECT_EQ(lines.front(), first);
+  EXPECT_EQ(lines[1], first);
   EXPECT_EQ(lines.back(), last);
+
+  // Without a curve: only the header.
+  ASSERT_EQ(RunCli("--csv '" + path + "'").exit_code, 0);
+  std::ifstream again(path);
+  std::string text((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "f_mhz,attenuation_db\n");
   std::remove(path.c_str());
+
+  const ProcessResult unwritable = RunCli("calc --csv /nonexistent-dir/lpf.csv");
+  EXPECT_EQ(unwritable.exit_code, 1);
+  EXPECT_EQ(
+      unwritable.err,
+      "vexa-cli filter: cannot write '/nonexistent-dir/lpf.csv': No such file or directory\n");
+  EXPECT_EQ(Fields(unwritable.out).at("n"), "5");  // the run went on; only the file failed
+}
+
+// A CSV the file-size limit cuts short (as a full disk or a kill would) is reported, and the
+// file that stood there before stays whole: the new one is written beside it and renamed.
+TEST(CliDesignCsv, AWriteThatFailsLeavesTheOldFileAndNoTemporary) {
+  const std::string dir = ::testing::TempDir() + "vexa-csv-" + std::to_string(::getpid());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/chart.csv";
+  for (const char* page : {"filter calc", "pll calc"}) {
+    SCOPED_TRACE(page);
+    {
+      std::ofstream old(path, std::ios::binary | std::ios::trunc);
+      old << "good old file\n";
+    }
+    // 8 blocks: 4 KiB under dash, 8 KiB under bash; each CSV is several times that.
+    const ProcessResult run =
+        vexa::testing::RunProcess("ulimit -f 8 && LC_ALL=C '" VEXA_CLI_PATH "' " +
+                                  std::string(page) + " --csv '" + path + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("cannot write '" + path + "': File too large\n"), std::string::npos)
+        << run.err;
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "good old file\n");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"chart.csv"});
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(CliFilter, MessagesAndExitStatus) {

@@ -121,7 +121,8 @@ TEST(CliPll, CsvHoldsTheTransient) {
 
   const ProcessResult unwritable = RunCli("calc --csv /nonexistent-dir/pll.csv");
   EXPECT_EQ(unwritable.exit_code, 1);
-  EXPECT_EQ(unwritable.err, "vexa-cli pll: cannot write '/nonexistent-dir/pll.csv'\n");
+  EXPECT_EQ(unwritable.err,
+            "vexa-cli pll: cannot write '/nonexistent-dir/pll.csv': No such file or directory\n");
   EXPECT_EQ(Rows(unwritable.out).at("N"), "4500");
 }
 

@@ -178,7 +178,8 @@ TEST(CliRx, OpensLineupFiles) {
 
   const ProcessResult missing = RunCli("--lineup /nonexistent-dir/rx.csv");
   EXPECT_EQ(missing.exit_code, 1);
-  EXPECT_EQ(missing.err, "vexa-cli rx: cannot read '/nonexistent-dir/rx.csv'\n");
+  EXPECT_EQ(missing.err,
+            "vexa-cli rx: cannot read '/nonexistent-dir/rx.csv': No such file or directory\n");
 }
 
 TEST(CliRx, BadUsageRunsNothing) {

@@ -138,6 +138,15 @@ TEST_F(DesignChartViewTest, ContextMenuSavesThePictureAndThePoints) {
   EXPECT_EQ(image.size(), view->size());
   Action(menu.get(), "SavePng")->trigger();
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+  // A picture that cannot be written says why, and leaves no file behind.
+  dialogs.file_names = {dir.filePath(QStringLiteral("missing/chart.png"))};
+  Action(menu.get(), "SavePng")->trigger();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes.front().text, "Cannot save \"" +
+                                            dir.filePath(QStringLiteral("missing/chart.png")) +
+                                            "\": No such file or directory");
+  dialogs.boxes.clear();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
   ASSERT_TRUE(Action(menu.get(), "SaveCsv")->isEnabled());
   dialogs.file_names = {dir.filePath(QStringLiteral("points.csv")),

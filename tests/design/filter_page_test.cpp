@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include "app/main_window.h"
 #include "support/dialog_recorder.h"
+#include "support/text_files.h"
 
 namespace vexa {
 namespace {
@@ -224,9 +226,16 @@ TEST_F(FilterPageTest, ToleranceGuidesShowTheSchemeAgainstTheCurve) {
     EXPECT_EQ(guide->pen().style(), Qt::DashLine);
     EXPECT_NE(guide->pen().color(), QColor(Qt::red));
   }
-  // The data the user exports is the curve alone.
+  // The data the user exports is the curve alone, after its header line; the chart's "Save
+  // points as CSV..." writes just that.
   const std::string csv = page->Form().CurveCsv();
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), curve->count());
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), curve->count() + 1);
+  EXPECT_TRUE(csv.starts_with("f_mhz,attenuation_db\n")) << csv.substr(0, 40);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString saved = dir.filePath(QStringLiteral("lpf.csv"));
+  ASSERT_EQ(page->Chart1View->SaveCsv(saved), 0);
+  EXPECT_EQ(testing::ReadFile(saved.toStdString()), csv);
 
   page->CheckBox1->setChecked(true);
   QTest::mouseClick(page->Button4, Qt::LeftButton);

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "design/lineup_csv.h"
 #include "support/dialog_recorder.h"
+#include "support/hostile_paths.h"
 #include "support/text_files.h"
 
 namespace vexa {
@@ -181,6 +183,37 @@ TEST_F(RxPageTest, LineUpFilesExportAndChart) {
   EXPECT_NEAR(chart->NfSet()->at(0), 3.8, 1e-9);
   EXPECT_NEAR(chart->NfSet()->at(6), Analysis("NF dB").toDouble(), 1e-9);
   chart->close();
+}
+
+// "Open..." on paths that are no ordinary file: one message at once, and nothing loaded.
+TEST_F(RxPageTest, OpenRefusesPathsThatAreNoOrdinaryFile) {
+  testing::HostilePaths paths;
+  ASSERT_TRUE(paths.ok());
+  struct Case {
+    std::string path;
+    QString message;  // "{}" for the path
+  };
+  const std::string large = paths.Oversized(".csv", kLineupMaxFileBytes + 1);
+  const Case cases[] = {
+      {paths.Folder(".csv"), QStringLiteral("\"{}\" is a directory")},
+      {paths.Fifo(".csv"), QStringLiteral("\"{}\" is not a regular file")},
+      {paths.EndlessDevice(".csv"), QStringLiteral("\"{}\" is not a regular file")},
+      {large, QStringLiteral("large.csv: the file is larger than 1 MiB")},
+      {paths.UnderAFile(".csv"), QStringLiteral("Cannot open \"{}\": Not a directory")},
+      {paths.Utf16(".csv", "Stage,Name\r\n"),
+       QStringLiteral("\"{}\" is UTF-16 text; it must be saved as UTF-8")},
+  };
+  page->LabeledEdit13->setText(QStringLiteral("2"));
+  QTest::keyClick(page->LabeledEdit13, Qt::Key_Return);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    dialogs.file_names = {QString::fromStdString(c.path)};
+    QTest::mouseClick(page->OpenButton, Qt::LeftButton);
+    QString message = c.message;
+    message.replace(QStringLiteral("{}"), QString::fromStdString(c.path));
+    EXPECT_EQ(dialogs.Take(), Boxes{MessageBox(message)});
+    EXPECT_EQ(page->StringGrid1->columnCount(), 3);
+  }
 }
 
 }  // namespace

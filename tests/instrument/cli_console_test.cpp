@@ -130,5 +130,46 @@ TEST(CliConfigureTest, ConfiguresTheTestSetFromTheStartUpWindowOrAPlanFile) {
   EXPECT_EQ(Configure("--reset-please").exit_code, 2);
 }
 
+// A set-up that never reached the test set is no success: the memo lines are the same, the
+// exit code says it.
+TEST(CliConfigureTest, ATestSetThatCannotBeOpenedExitsWithOne) {
+  const testing::ProcessResult result = testing::RunProcess(
+      "VEXA_GPIB_LIBRARY=/nonexistent/libvexa-no-driver.so '" VEXA_CLI_PATH "' configure");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out,
+            "Test Plan configured. Now begin setup 8960 ......\n"
+            "Unable to open device ibsta = 0x8000 iberr = 0 (EDVR)\n"
+            "8960 setup finished. Now connect 8960 with MS mannually, and start to test\n");
+  EXPECT_NE(result.err.find("vexa-cli: the test set was not set up: it could not be opened.\n"),
+            std::string::npos)
+      << result.err;
+}
+
+TEST(CliConfigureTest, APlanFileMustExistAndItsOddListsAreNamed) {
+  for (const std::string& missing : {std::string("/nonexistent/bench.tpl"), std::string()}) {
+    const testing::ProcessResult result = Configure("'" + missing + "'");
+    EXPECT_EQ(result.exit_code, 1) << missing;
+    EXPECT_EQ(result.out, "") << missing;
+    EXPECT_EQ(result.err, "Cannot use " + (missing.empty() ? "\"\"" : missing) +
+                              ": the file does not exist.\n");
+  }
+
+  char plan_path[] = "/tmp/vexa_configure_XXXXXX";
+  const int fd = mkstemp(plan_path);
+  ASSERT_GE(fd, 0);
+  const std::string odd =
+      "[PCL]\r\nEGSM=5,\r\nDCS=0,\r\nPCS=0,\r\nGSM850=5,\r\n[CN]\r\nDCS=512,x\r\n";
+  ASSERT_EQ(write(fd, odd.data(), odd.size()), static_cast<ssize_t>(odd.size()));
+  close(fd);
+  const testing::ProcessResult result = Configure(std::string("'") + plan_path + "'");
+  unlink(plan_path);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_TRUE(result.err.starts_with(std::string("Check these values of ") + plan_path +
+                                     "; they are read as shown:\n[CN] DCS=512,x is read as 512 "
+                                     "0 ('x' is not a whole number; 0 is not a channel of the "
+                                     "band (512-885))\n"))
+      << result.err;
+}
+
 }  // namespace
 }  // namespace vexa

@@ -124,13 +124,17 @@ TEST_F(CliCurrentTest, ModeAndSettingsReachTheSourceAndTheCsvHasOneRowPerBatch) 
   EXPECT_EQ(lines[2], "\t<=Curr<\t1mA\t" + std::to_string(total) + "\t100.000000%");
   const std::vector<std::string> csv = SplitLines(ReadFile(dir / "batches.csv"));
   ASSERT_EQ(csv.size(), static_cast<std::size_t>(total / 50) + 1);
-  EXPECT_EQ(csv[0], "elapsed_s,mean_mA,min_mA,max_mA");
+  // The plot's "Save CSV" format: a row per batch, each covering one.
+  EXPECT_EQ(csv[0], "elapsed_s,mean_mA,min_mA,max_mA,batches");
   for (std::size_t i = 1; i < csv.size(); ++i) {
     double elapsed = 0, mean = 0, low = 0, high = 0;
+    long batches = 0;
     char rest = 0;
-    ASSERT_EQ(std::sscanf(csv[i].c_str(), "%lf,%lf,%lf,%lf%c", &elapsed, &mean, &low, &high, &rest),
-              4)
+    ASSERT_EQ(std::sscanf(csv[i].c_str(), "%lf,%lf,%lf,%lf,%ld%c", &elapsed, &mean, &low, &high,
+                          &batches, &rest),
+              5)
         << csv[i];
+    EXPECT_EQ(batches, 1) << csv[i];
     EXPECT_GT(low, 0.040) << csv[i];
     EXPECT_LE(low, mean);
     EXPECT_LE(mean, high);
@@ -143,7 +147,7 @@ TEST_F(CliCurrentTest, ModeAndSettingsReachTheSourceAndTheCsvHasOneRowPerBatch) 
   ASSERT_EQ(steady.exit_code, 0) << steady.err;
   const std::vector<std::string> rows = SplitLines(ReadFile(dir / "steady.csv"));
   ASSERT_GE(rows.size(), 2u);
-  EXPECT_TRUE(rows[1].ends_with(",125.000000,125.000000,125.000000")) << rows[1];
+  EXPECT_TRUE(rows[1].ends_with(",125.000000,125.000000,125.000000,1")) << rows[1];
 }
 
 TEST_F(CliCurrentTest, RefusalsExitOneAndBadUsageTwo) {
@@ -189,7 +193,11 @@ TEST_F(CliCurrentTest, RefusalsExitOneAndBadUsageTwo) {
   const testing::ProcessResult unwritable =
       Run("", "--minutes 0.0005 --csv /nonexistent/dir/x.csv");
   EXPECT_EQ(unwritable.exit_code, 1);
-  EXPECT_TRUE(unwritable.out.empty()) << "nothing sent before the CSV file is open";
+  EXPECT_TRUE(unwritable.out.empty()) << "nothing sent before the CSV file is checked";
+  EXPECT_NE(unwritable.err.find("vexa-cli: cannot write /nonexistent/dir/x.csv: No such file or "
+                                "directory\n"),
+            std::string::npos)
+      << unwritable.err;
 
   // A file where the log directory should be: refused before the first command, exit 1.
   std::filesystem::remove_all(dir / "Current Log");  // the refusals above made the folder
@@ -205,7 +213,8 @@ TEST_F(CliCurrentTest, EachStopSignalStopsAfterTheBatchWithSummaryAndLog) {
   for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal_number);
     fs::remove_all(dir / "Current Log");
-    testing::ChildProcess child(Command("latency_ms=0.05", "--points 1", "exec "));
+    testing::ChildProcess child(
+        Command("latency_ms=0.05", "--points 1 --csv stopped.csv", "exec "));
     ASSERT_TRUE(child.WaitForOutput("No.60 ")) << child.err();
     child.Signal(signal_number);
     EXPECT_EQ(testing::DescribeStatus(child.Wait()), "exit 4");
@@ -217,6 +226,9 @@ TEST_F(CliCurrentTest, EachStopSignalStopsAfterTheBatchWithSummaryAndLog) {
     ASSERT_EQ(Logs().size(), 1u);
     EXPECT_EQ(ReadFile(Logs()[0]), CrLf(lines));
     EXPECT_NE(child.err().find("Test stopped before the end."), std::string::npos);
+    // The CSV of a stopped run holds every batch, the last one cut short too.
+    const std::vector<std::string> csv = SplitLines(ReadFile(dir / "stopped.csv"));
+    EXPECT_EQ(csv.size(), static_cast<std::size_t>((total + 49) / 50) + 1);
   }
 }
 

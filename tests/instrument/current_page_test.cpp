@@ -4,7 +4,11 @@
 // its exports, closing the window mid-run; and the memo's line limit and log tap.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QChart>
+#include <QChartView>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -390,6 +394,39 @@ TEST(CurrentPlotData, LongRunsMergeNeighboursKeepingTheExtremesAndTheWeightedMea
   const std::string csv = CurrentPlotCsv(data);
   EXPECT_EQ(csv.substr(0, csv.find('\n')), "elapsed_s,mean_mA,min_mA,max_mA,batches");
   EXPECT_NE(csv.find("\n0.400,2.500000,0.500000,4.500000,4\n"), std::string::npos) << csv;
+}
+
+// Qt's warnings while the test runs.
+QStringList g_warnings;
+void RecordWarning(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type != QtDebugMsg && type != QtInfoMsg)
+    g_warnings.push_back(message);
+}
+
+TEST(CurrentPlotWindow, TheHistogramsSmallerLabelsComeWithoutAFontWarning) {
+  g_warnings.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(RecordWarning);
+  auto plot = std::make_unique<CurrentPlotWindow>(nullptr);
+  plot->show();
+  QApplication::processEvents();
+  qInstallMessageHandler(previous);
+  EXPECT_TRUE(g_warnings.filter("Point size").isEmpty()) << g_warnings.join('\n').toStdString();
+
+  // The range names are drawn a tenth smaller than the time axis's numbers, whether the
+  // charts size their fonts in points or in pixels.
+  QFont ranges;
+  QFont times;
+  for (const QChartView* view : plot->findChildren<QChartView*>()) {
+    for (const QAbstractAxis* axis : view->chart()->axes(Qt::Horizontal)) {
+      (qobject_cast<const QBarCategoryAxis*>(axis) ? ranges : times) = axis->labelsFont();
+    }
+  }
+  const auto size = [](const QFont& font) {
+    return font.pointSizeF() > 0 ? font.pointSizeF() : static_cast<double>(font.pixelSize());
+  };
+  ASSERT_GT(size(times), 0);
+  EXPECT_LT(size(ranges), size(times));
+  EXPECT_GE(size(ranges), size(times) * 0.85);
 }
 
 }  // namespace

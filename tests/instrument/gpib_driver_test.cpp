@@ -1,7 +1,10 @@
 // The run-time driver loader: which library it loads, how it reads the status values of each
 // kind of library, and what every call reports when there is no usable driver.
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "instrument/gpib_driver.h"
 #include "instrument_test_support.h"
@@ -36,12 +39,27 @@ void ExpectEveryCallFails(long os_error) {
   EXPECT_EQ(gpib::ReleaseQuietly(16), failure);
 }
 
-TEST_F(DriverTest, MissingLibraryFailsEveryCallWithTheOsError) {
-  UseDriverLibrary("/nonexistent/libgpib-vexa-test.so");
-  ExpectEveryCallFails(ENOENT);
-  EXPECT_EQ(gpib::DriverNote(),
-            "GPIB driver: none found (tried VEXA_GPIB_LIBRARY=/nonexistent/libgpib-vexa-test.so)");
-  EXPECT_FALSE(gpib::DriverIsSimulator());
+// A library that does not load: every call fails with an OS error for the file, and the
+// note says why, in the dynamic loader's own words (errno after dlopen() means nothing).
+TEST_F(DriverTest, ALibraryThatDoesNotLoadFailsEveryCallAndTheNoteSaysWhy) {
+  const std::string text_file = ::testing::TempDir() + "libgpib-not-a-library.so";
+  std::ofstream(text_file) << std::string(200, '#') << "\n";
+  struct Case {
+    std::string path;
+    long os_error;
+    std::string reason;
+  };
+  for (const Case& c : {Case{"/nonexistent/libgpib-vexa-test.so", ENOENT,
+                             "cannot open shared object file: No such file or directory"},
+                        Case{text_file, ENOEXEC, "invalid ELF header"}}) {
+    SCOPED_TRACE(c.path);
+    UseDriverLibrary(c.path.c_str());
+    ExpectEveryCallFails(c.os_error);
+    EXPECT_EQ(gpib::DriverNote(),
+              "GPIB driver: none found (tried VEXA_GPIB_LIBRARY=" + c.path + ": " + c.reason + ")");
+    EXPECT_FALSE(gpib::DriverIsSimulator());
+  }
+  std::remove(text_file.c_str());
 }
 
 TEST_F(DriverTest, WithoutTheVariableTriesTheUsualNamesButNeverTheSimulator) {
@@ -52,8 +70,26 @@ TEST_F(DriverTest, WithoutTheVariableTriesTheUsualNamesButNeverTheSimulator) {
   }
   EXPECT_EQ(note,
             "GPIB driver: none found (tried libgpib.so.0, /usr/local/lib/libgpib.so.0, "
-            "libni4882.so, libgpibapi.so)");
+            "libni4882.so, libgpibapi.so: cannot open shared object file: No such file or "
+            "directory)");
   ExpectEveryCallFails(ENOENT);
+}
+
+TEST(LibraryLoadFailures, NamesFailingForTheSameReasonShareIt) {
+  using gpib::LibraryLoadFailure;
+  struct Case {
+    std::vector<LibraryLoadFailure> failures;
+    std::string text;
+  };
+  for (const Case& c :
+       {Case{{}, ""}, Case{{{"a.so", "gone"}}, "a.so: gone"},
+        Case{{{"a.so", "gone"}, {"b.so", "gone"}}, "a.so, b.so: gone"},
+        Case{{{"a.so", "wrong ELF class: ELFCLASS32"}, {"b.so", "gone"}, {"c.so", "gone"}},
+             "a.so: wrong ELF class: ELFCLASS32; b.so, c.so: gone"},
+        Case{{{"a.so", "gone"}, {"b.so", "bad"}, {"c.so", "gone"}},
+             "a.so: gone; b.so: bad; c.so: gone"}}) {
+    EXPECT_EQ(gpib::DescribeLoadFailures(c.failures), c.text);
+  }
 }
 
 TEST_F(DriverTest, LibraryWithoutStatusValuesIsNotUsed) {

@@ -186,6 +186,10 @@ TEST_F(GsmRunPageTest, StopTestEndsTheRunAfterTheLevelWithoutEndLinesOrLog) {
   EXPECT_EQ(CommandLineColour(page->Edit28), QPalette().color(QPalette::Base));
   EXPECT_TRUE(page->Btpl->isEnabled());
   EXPECT_FALSE(page->Bstop->isEnabled());
+  // No time is left of a stopped run, also once the progress updates still queued have come.
+  EXPECT_EQ(page->TimeLeft->text(), "Time left --m:--s");
+  QTest::qWait(3 * MemoWidget::kRepaintIntervalMs);
+  EXPECT_EQ(page->TimeLeft->text(), "Time left --m:--s");
 }
 
 TEST_F(GsmRunPageTest, ADroppedCallShowsTheDisconnectedBoxUntilTheCallIsBack) {
@@ -330,7 +334,7 @@ TEST_F(GsmRunPageTest, AnAntennaSeriesGoesOnInOneLogWithTheLinesBetweenItsRuns) 
   EXPECT_EQ(MemoLines(page->Memo4).last(), "Angle 0 degree Test finished");
   // The series' log, not yet named.
   ASSERT_EQ(AllFiles().size(), 1);
-  EXPECT_TRUE(AllFiles().first().startsWith(".log-"));
+  EXPECT_TRUE(AllFiles().first().startsWith(".log.vexa-tmp-"));
   ASSERT_TRUE(TypeCommand("*IDN?"));
   QTest::mouseClick(page->Bstart, Qt::LeftButton);
   ASSERT_TRUE(WaitForEnd());

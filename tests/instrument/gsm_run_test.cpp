@@ -3,6 +3,10 @@
 // a dropped call, Stop Test, cancelling, the antenna series and the log names.
 #include <gmock/gmock.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "instrument/gsm_test_run.h"
 #include "instrument_test_support.h"
 #include "support/text_files.h"
@@ -630,7 +635,7 @@ TEST_F(GsmRunTest, AntennaSeriesFillsOneLogOverTwelveRunsOfThirtyDegrees) {
     expected.push_back("Angle " + std::to_string(angle) + " degree Test finished");
     EXPECT_EQ(plan.antennaAngle, angle + 30);
     // Only the series' log, not yet named, which the next run goes on with.
-    EXPECT_THAT(LogFiles(), ElementsAre(StartsWith(".log-")));
+    EXPECT_THAT(LogFiles(), ElementsAre(StartsWith(".log.vexa-tmp-")));
   }
   EXPECT_EQ(view.Memo(), expected);
   EXPECT_THAT(RunCommands(), Not(Contains("CALL:POW -102.5dBm")));
@@ -692,7 +697,7 @@ TEST_F(GsmRunTest, TheLogIsWrittenWhileTheRunGoesAndKeepsEveryLineTheMemoDrops) 
   ASSERT_EQ(StartAndRun(run), RunOutcome::kFinished);
 
   // While the run went there was only the log's temporary file.
-  EXPECT_THAT(files_during_run, ElementsAre(StartsWith(".log-")));
+  EXPECT_THAT(files_during_run, ElementsAre(StartsWith(".log.vexa-tmp-")));
   EXPECT_THAT(LogFiles(), ElementsAre("0930-20061225.xls"));
   // The memo (cleared at the start) kept its last lines; the log has every line since the
   // clear, the console's among them where they came, then its own name and the credit line.
@@ -718,7 +723,7 @@ TEST_F(GsmRunTest, AnAntennaSeriesFillsOneLogWhateverTheMemoDropsAndWhatComesBet
     GsmTestRun run(plan, TestSetDevice, view, clock, options);
     return run.Start() ? run.Run() : RunOutcome::kNotStarted;
   };
-  const auto temporary_only = ElementsAre(StartsWith(".log-"));
+  const auto temporary_only = ElementsAre(StartsWith(".log.vexa-tmp-"));
 
   // Config's lines start the series' log, since the series keeps the memo.
   view.AppendLine("8960 setup finished");
@@ -839,6 +844,83 @@ TEST_F(GsmRunTest, TheTraceIsOpenedAtStartButAStartWithoutACallLeavesItAsItWas) 
   EXPECT_THAT(lines[0], StartsWith("# VEXA bus trace of a GSM test run started 2006-12-25 01:30"));
   EXPECT_THAT(lines[1], ::testing::EndsWith(" > CALL:CELL:BAND?"));
   EXPECT_THAT(lines[6], StartsWith("# VEXA bus trace"));
+}
+
+// Lines that are the run's trace of a failed read, and the file itself while the run goes.
+TEST_F(GsmRunTest, TheTraceGrowsBesideTheOldOneWhichStaysWholeUntilTheRunEnds) {
+  const std::string trace = temp_ + "/bus.txt";
+  testing::WriteFile(trace, "an earlier trace\n");
+  options.trace_path = trace;
+  plan.bandEnabled[0] = 1;
+  std::string during;
+  Lines files_during;
+  view.on_line = [&](const std::string& line) {
+    if (line == kRunHeaderLine) {
+      during = ReadFile(trace);
+      files_during = FilesIn(temp_);
+    }
+  };
+  GsmTestRun run(plan, TestSetDevice, view, clock, options);
+  ASSERT_TRUE(run.Start());
+  // The run's first query times out: the trace names the failure as the memo would.
+  vexa_sim_fail_next_reads(testing::kTestSetAddress, VEXA_SIM_READ_TIMEOUT, 1);
+  ASSERT_EQ(run.Run(), RunOutcome::kFinished);
+  EXPECT_FALSE(run.log_failed());
+
+  EXPECT_EQ(during, "an earlier trace\n");
+  ASSERT_EQ(files_during.size(), 3u);  // the trace's temporary, "GSM Log", the old trace
+  EXPECT_THAT(files_during[0], StartsWith(".bus.txt.vexa-tmp-"));
+  EXPECT_THAT(files_during, Contains("bus.txt"));
+  EXPECT_THAT(FilesIn(temp_), ElementsAre("GSM Log", "bus.txt"));
+  const Lines lines = testing::SplitLines(ReadFile(trace));
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_THAT(lines[0], StartsWith("# VEXA bus trace"));
+  EXPECT_THAT(lines[1], ::testing::EndsWith(" > CALL:CELL:BAND?"));
+  EXPECT_THAT(lines[2],
+              ::testing::MatchesRegex(
+                  " *[0-9.]+ < \\(read failed ibsta = 0x[0-9a-f]+ iberr = 6 \\(EABO\\)\\)"));
+}
+
+TEST_F(GsmRunTest, ATraceThatCannotBePutInPlaceIsAMemoLineAndAFailedWrite) {
+  std::filesystem::create_directory(temp_ + "/traces");
+  const std::string trace = temp_ + "/traces/bus.txt";
+  options.trace_path = trace;
+  plan.bandEnabled[0] = 1;
+  // The folder goes away while the run writes the trace beside where it should be.
+  view.on_line = [&](const std::string& line) {
+    if (line == kRunHeaderLine)
+      std::filesystem::rename(temp_ + "/traces", temp_ + "/moved");
+  };
+  GsmTestRun run(plan, TestSetDevice, view, clock, options);
+  ASSERT_EQ(StartAndRun(run), RunOutcome::kFinished);
+  EXPECT_TRUE(run.log_failed());
+  EXPECT_EQ(view.Memo().back(), "Unable to write to " + trace + ": No such file or directory");
+  // The log itself was written.
+  EXPECT_THAT(LogFiles(), ElementsAre("0930-20061225.xls"));
+}
+
+// A process id no process has now.
+long UnusedPid() {
+  for (long pid = 4194303; pid > 1; --pid) {
+    if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH)
+      return pid;
+  }
+  return 0;
+}
+
+TEST_F(GsmRunTest, TheLogsOfACrashedProgramAreRemovedByTheNextRunAndNoOtherFile) {
+  std::string host;
+  ASSERT_TRUE(ParseTemporaryFileName(TemporaryFileName("log", 1), &host, nullptr));
+  const long dead = UnusedPid();
+  ASSERT_GT(dead, 0);
+  const std::string crashed = ".log.vexa-tmp-" + host + "-" + std::to_string(dead) + "-1";
+  const std::string running = ".log.vexa-tmp-" + host + "-" + std::to_string(::getpid()) + "-999";
+  std::filesystem::create_directories(options.log_directory);
+  for (const std::string& name : {crashed, running, std::string(".log-Ab12Cd")})
+    testing::WriteFile(options.log_directory + "/" + name, "half a log");
+  GsmTestRun run(plan, TestSetDevice, view, clock, options);
+  ASSERT_EQ(StartAndRun(run), RunOutcome::kFinished);
+  EXPECT_THAT(LogFiles(), ElementsAre(".log-Ab12Cd", running, "0930-20061225.xls"));
 }
 
 }  // namespace

@@ -251,6 +251,95 @@ TEST(ParseIntegerList, StopsWithRoomForTheEndMarkAndNeverWritesBeyondTheList) {
   }
 }
 
+TEST(CutListAtSeparator, CutsOnlyWhereNoNumberIsSplit) {
+  const struct {
+    const char* text;
+    std::size_t limit;
+    const char* kept;
+  } cases[] = {
+      {"1,2,3", 10, "1,2,3"}, {"1,2,3", 5, "1,2,3"}, {"7,7,99,", 5, "7,7,"},
+      {"62,63", 3, "62,"},    {"62,63", 2, "62"},    {"1, -5", 4, "1,"},
+      {"1,+5", 3, "1,"},      {"123456", 3, ""},     {"1.5,2", 2, "1."},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(CutListAtSeparator(c.text, c.limit), c.kept) << c.text << " at " << c.limit;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lists the user types: refused unless they hold whole numbers of the band
+
+TEST(TypedLists, HoldWholeNumbersOfTheBandOrAreRefusedNamingTheItem) {
+  const struct {
+    bool levels;
+    int band;
+    std::string text;
+    std::vector<std::int32_t> values;
+    const char* message;  // nullptr: accepted
+  } cases[] = {
+      {false, 0, "975,62,124,", {975, 62, 124}, nullptr},
+      {false, 0, " 62 , 124 ,", {62, 124}, nullptr},
+      {false, 0, "", {}, nullptr},
+      {false, 0, "  ", {}, nullptr},
+      {false, 0, "0,124,975,1023", {0, 124, 975, 1023}, nullptr},
+      {false, 3, "128,251", {128, 251}, nullptr},
+      {false, 0, "62,abc,2000", {}, "EGSM channels: 'abc' is not a whole number"},
+      {false, 0, "1.5,", {}, "EGSM channels: '1.5' is not a whole number"},
+      {false, 0, "975 62", {}, "EGSM channels: '975 62' is not a whole number"},
+      {false, 0, "500,", {}, "EGSM channels: 500 is not a channel of the band (0-124, 975-1023)"},
+      {false, 0, "-1", {}, "EGSM channels: -1 is not a channel of the band (0-124, 975-1023)"},
+      {false,
+       0,
+       "99999999999999999999",
+       {},
+       "EGSM channels: 99999999999999999999 is not a channel of the band (0-124, 975-1023)"},
+      {false, 0, "975,,62", {}, "EGSM channels: item 2 is empty"},
+      {false, 0, ",", {}, "EGSM channels: item 1 is empty"},
+      {false, 1, "512,886", {}, "DCS channels: 886 is not a channel of the band (512-885)"},
+      {false, 2, "811", {}, "PCS channels: 811 is not a channel of the band (512-810)"},
+      {false, 3, "127", {}, "GSM850 channels: 127 is not a channel of the band (128-251)"},
+      {false,
+       0,
+       std::string(100, '1') + "," + std::string(99, '2'),
+       {},
+       "EGSM channels: the list is longer than 199 characters"},
+      {true, 0, "5,19", {5, 19}, nullptr},
+      {true, 0, "3", {}, "EGSM levels: 3 is not a level of the band (5-19)"},
+      {true, 1, "0,15", {0, 15}, nullptr},
+      {true, 1, "16", {}, "DCS levels: 16 is not a level of the band (0-15)"},
+      {true, 3, "x", {}, "GSM850 levels: 'x' is not a whole number"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    try {
+      const std::vector<std::int32_t> values =
+          c.levels ? ReadTypedLevels(c.band, c.text) : ReadTypedChannels(c.band, c.text);
+      EXPECT_EQ(c.message, nullptr) << "accepted";
+      EXPECT_EQ(values, c.values);
+    } catch (const PlanInputError& error) {
+      EXPECT_STREQ(error.what(), c.message ? c.message : "(accepted)");
+    }
+  }
+}
+
+TEST(TypedLists, ALossTextIsOneNumberOrTwoJoinedByOneCharacter) {
+  for (const char* good : {"880~960", "-0.5~-0.6", "-0.5", " 880~960 ", "1e3~2e3", "880 960",
+                           "880~ 960", ".5~.25", "-1.2--1.5"}) {
+    EXPECT_TRUE(IsLossPairText(good)) << good;
+    EXPECT_NO_THROW(CheckTypedLossPair("Low Band dB", good)) << good;
+  }
+  for (const char* bad : {"inf~-inf", "", "abc", "880~", "880~960x", "1.2.3", "880~~960", "nan",
+                          "1e999", "x8", "880a960"}) {
+    EXPECT_FALSE(IsLossPairText(bad)) << bad;
+  }
+  try {
+    CheckTypedLossPair("Low Band dB", "inf~-inf");
+    ADD_FAILURE() << "accepted";
+  } catch (const PlanInputError& error) {
+    EXPECT_STREQ(error.what(),
+                 "Low Band dB: 'inf~-inf' is not a number or two numbers such as -0.5~-0.6");
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Capture of the TestPlan
 
@@ -294,14 +383,17 @@ TEST(Capture, ChannelAndLevelListsFollowScanModeTextAndEnabledState) {
        2,
        {600},
        {}},
-      {"first 199 characters",
-       [](PlanForm& f) { f.Band(1).channels.text = std::string(198, ',') + "23"; },
-       1,
-       [] {
-         std::vector<std::int32_t> v(198, 0);
-         v.push_back(2);
-         return v;
-       }(),
+      // The cut never splits a number: the 63 across character 199 is left out whole, not
+      // read as channel 6.
+      {"first 199 characters, cut at a separator",
+       [](PlanForm& f) {
+         std::string text;
+         for (int i = 0; i < 66; ++i)
+           text += "62,";
+         f.Band(0).channels.text = text + "63,";
+       },
+       0,
+       std::vector<std::int32_t>(66, 62),
        {}},
       {"disabled list is empty though checked",
        [](PlanForm& f) {
@@ -395,6 +487,55 @@ TEST(Capture, LossTextsGiveTheLeadingNumberAndTheOneAfterItsEnd) {
     CaptureTestPlan(form, *plan);
     EXPECT_EQ(plan->highBandLosses, (std::array<float, 2>{c.first, c.second})) << c.text;
   }
+}
+
+// What the user typed is read strictly; what a plan file put into an edit by the file rule.
+TEST(Capture, TypedListsAreReadStrictlyAndFileTextsByTheFileRule) {
+  const struct {
+    const char* text;
+    bool typed;
+    std::vector<std::int32_t> channels;
+    const char* message;  // nullptr: captured
+  } cases[] = {
+      {"62,abc,2000", false, {62, 0, 0, 0, 0, 2000}, nullptr},
+      {"62,abc,2000", true, {}, "EGSM channels: 'abc' is not a whole number"},
+      {" 62 , 124 ,", false, {62, 0, 124, 0}, nullptr},
+      {" 62 , 124 ,", true, {62, 124}, nullptr},
+      {"1.5,", true, {}, "EGSM channels: '1.5' is not a whole number"},
+      {"500,", true, {}, "EGSM channels: 500 is not a channel of the band (0-124, 975-1023)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + (c.typed ? " typed" : " from a file"));
+    PlanForm form = StartedForm();
+    form.SetBandChecked(3, true);
+    form.Band(0).channels.text = c.text;
+    form.Band(0).channels.typed = c.typed;
+    auto plan = std::make_unique<TestPlan>();
+    try {
+      CaptureTestPlan(form, *plan);
+      EXPECT_EQ(c.message, nullptr) << "captured";
+      EXPECT_EQ(Entries(plan->channels[0]), c.channels);
+    } catch (const PlanInputError& error) {
+      EXPECT_STREQ(error.what(), c.message ? c.message : "(captured)");
+      EXPECT_EQ(plan->bandEnabled[3], 1);  // captured before the channels
+    }
+  }
+  // The same for the cable-loss texts.
+  PlanForm form = StartedForm();
+  form.Elowloss.text = "inf~-inf";
+  auto plan = std::make_unique<TestPlan>();
+  CaptureTestPlan(form, *plan);
+  EXPECT_EQ(plan->lowBandLosses, (std::array<float, 2>{0, 0}));
+  form.Elowloss.typed = true;
+  EXPECT_THROW(CaptureTestPlan(form, *plan), PlanInputError);
+  form.Elowloss.text = "-0.5";
+  CaptureTestPlan(form, *plan);
+  EXPECT_EQ(plan->lowBandLosses, (std::array<float, 2>{-0.5f, 0}));
+  // A band in Scan Mode does not read its edit.
+  form.Band(1).channels.text = "x";
+  form.Band(1).channels.typed = true;
+  form.SetScanModeChecked(1, true);
+  EXPECT_NO_THROW(CaptureTestPlan(form, *plan));
 }
 
 TEST(Capture, ABadNumberStopsTheCaptureWithTheEarlierFieldsKept) {
@@ -638,7 +779,16 @@ TEST_F(PlanFiles, AFailedSaveReportsTheFileAndLeavesTheOldOneWhole) {
   } catch (const PlanFileError& error) {
     EXPECT_EQ(error.what(), "Unable to write to " + Path("missing/plan.tpl"));
   }
-  EXPECT_EQ(form.Label15, Path("missing/plan.txt") + "  Saved");
+  // The label says "Saved" only once the file is in place.
+  EXPECT_EQ(form.Label15, Path("missing/plan.txt") + "  Not saved");
+  // A path under a regular file (a failure that binds root too).
+  Write("afile", "x");
+  EXPECT_THROW(SavePlanFile(form, Path("afile/bench")), PlanFileError);
+  EXPECT_EQ(form.Label15, Path("afile/bench") + "  Not saved");
+  SavePlanFile(form, Path("bench"));
+  EXPECT_EQ(form.Label15, Path("bench") + "  Saved");
+  fs::remove(Path("bench.tpl"));
+  fs::remove(Path("afile"));
 
   // A write that fails part-way (the file size limit, which binds root too) in a child.
   const std::string old = "[BAND]\r\nEGSM=0\r\n";
@@ -667,18 +817,40 @@ TEST_F(PlanFiles, AFailedSaveReportsTheFileAndLeavesTheOldOneWhole) {
   EXPECT_EQ(Names(), std::vector<std::string>{"old.tpl"}) << "a temporary file was left";
 }
 
-TEST_F(PlanFiles, ListValuesAreCutTo127CharactersWhenOpened) {
+TEST_F(PlanFiles, ListValuesAreCutAfterTheirLastWholeNumberWithinTheFirst127Characters) {
   std::string pcl;
   while (pcl.size() < 126)
     pcl += "7,";
-  pcl += "99,";  // character 127 is the '9' of 99: the cut leaves level 9
-  const std::string cn = std::string(127, '1') + "23456";
+  pcl += "99,";  // character 127 is the first '9' of 99: 99 is left out, never read as 9
+  std::string cn;
+  for (int i = 0; i < 42; ++i)
+    cn += "62,";
+  cn += "63,";  // "62,...,62,6|3": the 63 is left out, never read as channel 6
   Write("long.tpl", "[BAND]\r\n[PCL]\r\nEGSM=" + pcl +
-                        "\r\nDCS=\r\nPCS=\r\nGSM850=\r\n[CN]\r\nEGSM=" + cn + "\r\n");
+                        "\r\nDCS=\r\nPCS=\r\nGSM850=\r\n[CN]\r\nEGSM=" + cn +
+                        "\r\nDCS=" + std::string(127, '1') + "23456\r\n");
   PlanForm form = StartedForm();
-  OpenPlanFile(form, Path("long.tpl"));
-  EXPECT_EQ(CheckedLevels(form, 0), (std::vector<int>{7, 9}));
-  EXPECT_EQ(form.Band(0).channels.text, std::string(127, '1'));
+  std::string notice;
+  OpenPlanFile(form, Path("long.tpl"), &notice);
+  EXPECT_EQ(CheckedLevels(form, 0), (std::vector<int>{7}));
+  EXPECT_EQ(form.Band(0).channels.text, cn.substr(0, 126));
+  EXPECT_EQ(form.Band(1).channels.text, "");  // one number longer than the buffer
+  auto plan = std::make_unique<TestPlan>();
+  CaptureTestPlan(form, *plan);
+  EXPECT_EQ(Entries(plan->channels[0]), std::vector<std::int32_t>(42, 62));
+  // Each cut is named.
+  EXPECT_EQ(notice, "Check these values of " + Path("long.tpl") +
+                        "; they are read as shown:\n"
+                        "[PCL] EGSM is longer than 127 characters and is cut after its last "
+                        "whole number: only '" +
+                        pcl.substr(0, 126) +
+                        "' is read\n"
+                        "[CN] EGSM is longer than 127 characters and is cut after its last whole "
+                        "number: only '" +
+                        cn.substr(0, 126) +
+                        "' is read\n"
+                        "[CN] DCS is longer than 127 characters and is cut after its last whole "
+                        "number: only '' is read");
   // A level at the bottom of the integer range is out of the list, not wrapped into it.
   Write("low.tpl", "[BAND]\r\n[PCL]\r\nEGSM=-2147483648,\r\n");
   try {
@@ -690,6 +862,109 @@ TEST_F(PlanFiles, ListValuesAreCutTo127CharactersWhenOpened) {
   // Below the cut the same level is an error.
   Write("short.tpl", "[BAND]\r\n[PCL]\r\nEGSM=7,99,\r\n");
   EXPECT_THROW(OpenPlanFile(form, Path("short.tpl")), ListIndexError);
+}
+
+// Lists that the file rule reads otherwise than they look are still read that way, and named
+// in one notice with what they are read as.
+TEST_F(PlanFiles, ListsThatAreNotPlainNumbersOfTheirBandAreNamedInOneNotice) {
+  Write("odd.tpl",
+        "[BAND]\r\nGSM850=1\r\n[PCL]\r\nEGSM=5,\r\nDCS=0,x\r\nPCS=1.5,\r\nGSM850=5,\r\n"
+        "[CN]\r\nEGSM=62,abc,2000\r\nDCS=512; 600\r\nPCS=600 , 700 ,\r\nGSM850=All\r\n"
+        "[LOSS]\r\nLBFreq=880~960\r\nLBLoss=inf~-inf\r\nHBLoss=-1.2\r\n");
+  PlanForm form = StartedForm();
+  std::string notice;
+  OpenPlanFile(form, Path("odd.tpl"), &notice);
+  EXPECT_EQ(notice, "Check these values of " + Path("odd.tpl") +
+                        "; they are read as shown:\n"
+                        "[PCL] DCS=0,x is read as 0 0 ('x' is not a whole number)\n"
+                        "[PCL] PCS=1.5, is read as 1 5 ('1.5' is not a whole number)\n"
+                        "[CN] EGSM=62,abc,2000 is read as 62 0 0 0 0 2000 ('abc' is not a whole "
+                        "number; 2000 is not a channel of the band (0-124, 975-1023))\n"
+                        "[CN] PCS=600 , 700 , is read as 600 0 700 0 (an item without a number "
+                        "reads as 0; 0 is not a channel of the band (512-810))\n"
+                        "[LOSS] LBLoss=inf~-inf is read as 0 0 (not a number, or two numbers such "
+                        "as -0.5~-0.6)");
+  // Read by the file rule all the same.
+  EXPECT_EQ(CheckedLevels(form, 2), (std::vector<int>{1, 5}));
+  auto plan = std::make_unique<TestPlan>();
+  CaptureTestPlan(form, *plan);
+  EXPECT_EQ(Entries(plan->channels[0]), (std::vector<std::int32_t>{62, 0, 0, 0, 0, 2000}));
+  EXPECT_EQ(Entries(plan->channels[1]), (std::vector<std::int32_t>{512, 600}));
+  EXPECT_EQ(plan->lowBandLosses, (std::array<float, 2>{0, 0}));
+
+  // Plain lists give no notice; the notice stands also when the opening stops on a list error.
+  Write("plain.tpl", kStartupPlan);
+  OpenPlanFile(form, Path("plain.tpl"), &notice);
+  EXPECT_EQ(notice, "");
+  Write("stops.tpl", "[PCL]\r\nEGSM=5,\r\nDCS=x\r\n");
+  EXPECT_THROW(OpenPlanFile(form, Path("stops.tpl"), &notice), ListIndexError);
+  EXPECT_EQ(notice, "Check these values of " + Path("stops.tpl") +
+                        "; they are read as shown:\n"
+                        "[PCL] DCS=x is read as 0 ('x' is not a whole number)");
+}
+
+// A save writes what the user typed only when it holds whole numbers of the band.
+TEST_F(PlanFiles, ATypedListThatIsNotPlainNumbersOfItsBandIsNotSaved) {
+  const struct {
+    std::function<void(PlanForm&)> type;
+    const char* message;
+  } cases[] = {
+      {[](PlanForm& f) {
+         f.Band(0).channels = {"62,abc,2000", true, true};
+       },
+       "EGSM channels: 'abc' is not a whole number"},
+      {[](PlanForm& f) {
+         f.Band(1).channels = {"512,900", true, true};
+       },
+       "DCS channels: 900 is not a channel of the band (512-885)"},
+      {[](PlanForm& f) {
+         f.Band(2).channels = {"512,1.5", true, true};
+       },
+       "PCS channels: '1.5' is not a whole number"},
+      {[](PlanForm& f) {
+         f.Ehighfreq = {"1710~x", true, true};
+       },
+       "High Band MHz: '1710~x' is not a number or two numbers such as -0.5~-0.6"},
+  };
+  for (const auto& c : cases) {
+    PlanForm form = StartedForm();
+    c.type(form);
+    try {
+      SavePlanFile(form, Path("typed"));
+      ADD_FAILURE() << "saved";
+    } catch (const PlanInputError& error) {
+      EXPECT_STREQ(error.what(), c.message);
+    }
+    EXPECT_EQ(form.Label15, Path("typed") + "  Not saved");
+    EXPECT_TRUE(Names().empty());
+  }
+  // Typed with blanks the file rule would read as extra 0s: saved as the channels typed.
+  PlanForm form = StartedForm();
+  form.Band(0).channels = {" 62 , 124 ,", true, true};
+  form.Band(1).channels = {"512, 600", true, true};
+  SavePlanFile(form, Path("typed"));
+  EXPECT_NE(Read("typed.tpl").find("[CN]\r\nEGSM=62,124,\r\nDCS=512, 600\r\n"), std::string::npos)
+      << Read("typed.tpl");
+  // A band that is off or in Scan Mode does not write its edit, so nothing there is refused.
+  form.Band(2).channels = {"x", true, true};
+  form.SetBandChecked(2, false);
+  form.Band(3).channels = {"y", true, true};
+  form.SetBandChecked(3, true);
+  form.SetScanModeChecked(3, true);
+  EXPECT_NO_THROW(SavePlanFile(form, Path("typed")));
+  // A typed list longer than a plan file keeps.
+  std::string long_list;
+  while (long_list.size() < 128)
+    long_list += "600,";
+  form.Band(1).channels = {long_list, true, true};
+  try {
+    SavePlanFile(form, Path("typed"));
+    ADD_FAILURE() << "saved";
+  } catch (const PlanInputError& error) {
+    EXPECT_STREQ(error.what(),
+                 "DCS channels: the list is longer than 127 characters, more than a plan file "
+                 "keeps");
+  }
 }
 
 TEST_F(PlanFiles, AFileThatIsNotTextOrTooLargeIsRefusedAndChangesNothing) {
@@ -784,11 +1059,17 @@ TEST_F(PlanFiles, CliShowPrintsTheCapturedPlanOfTheWindowOrOfAFile) {
 }
 
 TEST_F(PlanFiles, CliShowReportsListAndConversionErrors) {
+  // The fields still print, as the opening left the window before its list error: the bands
+  // applied, the enabled level lists unchecked.
   Write("nopcl.tpl", "[BAND]\r\nEGSM=1\r\n");
   ProcessResult run = RunCli("plan show '" + Path("nopcl.tpl") + "'");
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "List index out of bounds (95)\n");
+  EXPECT_TRUE(run.out.starts_with("bandEnabled: 1 1 1 1\nscanMode: 0 0 0 0\n")) << run.out;
+  EXPECT_NE(run.out.find("\nlevels EGSM:\nlevels DCS:\nlevels PCS:\nlevels GSM850:\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("highBandLosses: -1.2 -1.5\n")) << run.out;
 
   Write("badref.tpl", [] {
     std::string text = kStartupPlan;
@@ -806,6 +1087,72 @@ TEST_F(PlanFiles, CliShowReportsListAndConversionErrors) {
   run = RunCli("plan show '" + Path("binary.tpl") + "'");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, "Cannot use " + Path("binary.tpl") + ": the file is not a text file.\n");
+  EXPECT_EQ(run.out, kStartupShow);  // refused whole: the window as it started
+}
+
+// A file named on the command line must be there; the open dialog's rule (a missing file reads
+// as empty) would only give the list error.
+TEST_F(PlanFiles, CliShowOfAFileThatDoesNotExistSaysSo) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"'" + Path("missing.tpl") + "'", "Cannot use " + Path("missing.tpl")},
+      {"''", "Cannot use \"\""},
+      {"'" + Path("nodir/x.tpl") + "'", "Cannot use " + Path("nodir/x.tpl")},
+  };
+  for (const auto& [arg, name] : cases) {
+    const ProcessResult run = RunCli("plan show " + arg);
+    EXPECT_EQ(run.exit_code, 1) << arg;
+    EXPECT_EQ(run.err, name + ": the file does not exist.\n");
+    EXPECT_EQ(run.out, kStartupShow) << arg;
+  }
+}
+
+// Lists of a file that are not plain numbers of their band: read by the file rule, named on
+// stderr, and no failure.
+TEST_F(PlanFiles, CliShowNamesTheListsAFileRuleReadsOtherwiseThanTheyLook) {
+  std::string text = kStartupPlan;
+  text.replace(text.find("EGSM=975,62,124,"), 16, "EGSM=62,abc,2000");
+  Write("odd.tpl", text);
+  const ProcessResult run = RunCli("plan show '" + Path("odd.tpl") + "'");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err, "Check these values of " + Path("odd.tpl") +
+                         "; they are read as shown:\n[CN] EGSM=62,abc,2000 is read as 62 0 0 0 0 "
+                         "2000 ('abc' is not a whole number; 2000 is not a channel of the band "
+                         "(0-124, 975-1023))\n");
+  EXPECT_NE(run.out.find("\nchannels EGSM: 62 0 0 0 0 2000\n"), std::string::npos) << run.out;
+}
+
+// What is passed to `plan save` as a list is refused unless it holds whole numbers of the
+// band; nothing is written and the label says so.
+TEST_F(PlanFiles, CliSaveRefusesListsThatAreNotWholeNumbersOfTheirBand) {
+  const struct {
+    const char* args;
+    const char* message;
+  } cases[] = {
+      {"--egsm-cn '62,abc,2000'", "EGSM channels: 'abc' is not a whole number."},
+      {"--egsm-cn '1.5,'", "EGSM channels: '1.5' is not a whole number."},
+      {"--egsm-cn '500,'", "EGSM channels: 500 is not a channel of the band (0-124, 975-1023)"},
+      {"--dcs-cn '512,,600'", "DCS channels: item 2 is empty."},
+      {"--gsm850 1 --gsm850-cn 62", "GSM850 channels: 62 is not a channel of the band (128-251)"},
+      {"--lowloss 'inf~-inf'",
+       "Low Band dB: 'inf~-inf' is not a number or two numbers such as -0.5~-0.6."},
+      {"--highfreq 1710~",
+       "High Band MHz: '1710~' is not a number or two numbers such as "
+       "-0.5~-0.6."},
+      {"--egsm-pcl 3", "EGSM levels: 3 is not a level of the band (5-19)"},
+      {"--pcs-pcl 0,x", "PCS levels: 'x' is not a whole number."},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult run = RunCli("plan save '" + Path("p") + "' " + c.args);
+    EXPECT_EQ(run.exit_code, 1) << c.args;
+    EXPECT_EQ(run.err, std::string(c.message) + "\n") << c.args;
+    EXPECT_TRUE(Names().empty()) << c.args;
+  }
+  // Blanks around the numbers are fine, and the file gets the channels typed.
+  ProcessResult run = RunCli("plan save '" + Path("p") + "' --egsm-cn ' 62 , 124 ,'");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  run = RunCli("plan show '" + Path("p.tpl") + "'");
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("\nchannels EGSM: 62 124\n"), std::string::npos) << run.out;
 }
 
 TEST_F(PlanFiles, CliSaveAppliesKeysAndActionsThenSaves) {
@@ -834,7 +1181,7 @@ TEST_F(PlanFiles, CliSaveAppliesKeysAndActionsThenSaves) {
   // Levels outside the list stop before the save; bad usage runs nothing.
   run = RunCli("plan save '" + Path("cli3") + "' --dcs-pcl 16");
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.err, "List index out of bounds (16)\n");
+  EXPECT_EQ(run.err, "DCS levels: 16 is not a level of the band (0-15)\n");
   const char* const usage[] = {"plan",
                                "plan save",
                                "plan frob",
@@ -851,15 +1198,19 @@ TEST_F(PlanFiles, CliSaveAppliesKeysAndActionsThenSaves) {
   }
   EXPECT_FALSE(fs::exists("x.tpl"));
 
-  run = RunCli("plan save '" + Path("missing/p") + "'");
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.out, Path("missing/p") + "  Saved\n");
-  EXPECT_EQ(run.err, "Unable to write to " + Path("missing/p.tpl") + ".\n");
+  // A failed save never says "Saved": a missing folder, a path under a regular file.
+  Write("afile", "x");
+  for (const char* name : {"missing/p", "afile/bench"}) {
+    run = RunCli("plan save '" + Path(name) + "'");
+    EXPECT_EQ(run.exit_code, 1) << name;
+    EXPECT_EQ(run.out, Path(name) + "  Not saved\n");
+    EXPECT_EQ(run.err, "Unable to write to " + Path(name) + ".tpl.\n");
+  }
 
   // A value with a line break cannot be written as one value line: the old file stays.
   Write("break.tpl", kStartupPlan);
-  run = RunCli("plan save '" + Path("break.tpl") +
-               "' --egsm-cn \"$(printf '1,\\n[BAND]\\nEGSM=0')\"");
+  run =
+      RunCli("plan save '" + Path("break.tpl") + "' --berref \"$(printf '1\\n[BAND]\\nEGSM=0')\"");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, "Unable to write to " + Path("break.tpl") + ".\n");
   EXPECT_EQ(Read("break.tpl"), kStartupPlan);

@@ -464,6 +464,50 @@ TEST_F(ConfigureTest, TheSessionIsInUseWhileTheSetupIsSent) {
   EXPECT_FALSE(TestSetDevice.InUse());
 }
 
+// How the set-up went on the bus, for vexa-cli's exit code: the memo lines stay as they are.
+TEST_F(ConfigureTest, TheResultTellsWhetherTheTestSetWasReached) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    GpibSession* session;
+    bool opened;
+    int sent;
+    int failed;
+  };
+  // Without an answer to the cell-band query the band command follows (23 commands).
+  // An address where nothing answers: the open and the clear succeed, every write fails.
+  GpibSession silent(9, -1, AfterFailedClear::kContinue);
+  const Case cases[] = {
+      {"the simulator", [] {}, &TestSetDevice, true, 22, 0},
+      {"no driver", [] { testing::UseDriverLibrary("/nonexistent/libvexa-no-driver.so"); },
+       &TestSetDevice, false, 23, 23},
+      {"failed clear", [] { vexa_sim_fail_next_clear(testing::kTestSetAddress); }, &TestSetDevice,
+       false, 23, 23},
+      {"cell band unread",
+       [] { vexa_sim_fail_next_reads(testing::kTestSetAddress, VEXA_SIM_READ_TIMEOUT, 1); },
+       &TestSetDevice, true, 23, 1},
+      {"nothing at the address", [] {}, &silent, true, 23, 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    page.Clear();
+    c.arrange();
+    SetupResult result;
+    result.commands_failed = 99;  // filled anew
+    const TestPlan source = StartupPlan();
+    EXPECT_TRUE(ConfigureTestSet(
+        plan, [&source](TestPlan& target) { target = source; }, true, *c.session, page, nullptr,
+        &result));
+    EXPECT_EQ(result.opened, c.opened);
+    EXPECT_EQ(result.commands_sent, c.sent);
+    EXPECT_EQ(result.commands_failed, c.failed);
+    EXPECT_EQ(result.Succeeded(), c.opened && c.failed == 0);
+    testing::UseDriverLibrary(VEXA_SIM_LIBRARY);
+    TearDown();
+  }
+}
+
 TEST(SetupCommandsTest, FollowTheCountAndTheLossesOfThePlan) {
   TestPlan plan = StartupPlan();
   EXPECT_THAT(SetupCommandsAfterCellBand(plan),

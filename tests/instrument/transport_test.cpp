@@ -322,10 +322,12 @@ TEST_F(VisaTransportTest, AMissingLibraryFailsEveryOpenWithItsName) {
               ElementsAre("Unable to open device status = 0x8000 viStatus = 0xBFFF009E "
                           "(VI_ERROR_LIBRARY_NFOUND)",
                           "No usable VISA library: none found (tried "
-                          "VEXA_VISA_LIBRARY=/nonexistent/libvisa-vexa-test.so)"));
+                          "VEXA_VISA_LIBRARY=/nonexistent/libvisa-vexa-test.so: cannot open "
+                          "shared object file: No such file or directory)"));
   EXPECT_EQ(TestSetDevice.ConnectionNote(),
             "GPIB0::14::INSTR - VISA: none found (tried "
-            "VEXA_VISA_LIBRARY=/nonexistent/libvisa-vexa-test.so)");
+            "VEXA_VISA_LIBRARY=/nonexistent/libvisa-vexa-test.so: cannot open shared object "
+            "file: No such file or directory)");
 }
 
 TEST_F(VisaTransportTest, InstrResourcesSendTheBareCommandAndSocketResourcesAnLf) {

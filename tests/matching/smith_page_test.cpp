@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 #include "app/main_window.h"
 #include "core/form_messages.h"
 #include "support/dialog_recorder.h"
+#include "support/hostile_paths.h"
 
 namespace vexa {
 namespace {
@@ -23,6 +25,7 @@ namespace {
 using testing::Boxes;
 using testing::DialogRecorder;
 using testing::ErrorBox;
+using testing::MessageBox;
 
 class SmithPageTest : public ::testing::Test {
  protected:
@@ -233,6 +236,27 @@ TEST_F(SmithPageTest, TouchstoneTraceWithSliderReadoutAndABrokenFile) {
   QTest::mouseClick(page->SavePngButton, Qt::LeftButton);
   EXPECT_EQ(QImage(dir.filePath(QStringLiteral("chart.png"))).size(), QSize(352, 352));
   EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// "Touchstone..." on a FIFO that no one writes or on a folder: one message at once, and the
+// chart keeps no trace.
+TEST_F(SmithPageTest, TouchstoneRefusesPathsThatAreNoOrdinaryFile) {
+  testing::HostilePaths paths;
+  ASSERT_TRUE(paths.ok());
+  for (const auto& [path, reason] :
+       {std::pair{paths.Fifo(".s1p"), "is not a regular file"},
+        std::pair{paths.Folder(".s2p"), "is a directory"},
+        std::pair{paths.Utf16(".s1p", "900 0 0\n"), "is UTF-16 text; it must be saved as UTF-8"}}) {
+    SCOPED_TRACE(path);
+    dialogs.file_names = {QString::fromStdString(path)};
+    QTest::mouseClick(page->TouchstoneButton, Qt::LeftButton);
+    const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+    EXPECT_EQ(
+        dialogs.Take(),
+        Boxes{MessageBox(
+            QStringLiteral("%1: \"%2\" %3").arg(name, QString::fromStdString(path), reason))});
+    EXPECT_FALSE(page->Image3->HasTrace());
+  }
 }
 
 }  // namespace

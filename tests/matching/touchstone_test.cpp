@@ -337,7 +337,7 @@ TEST_F(TouchstoneFile, ReadsByExtensionAndRefusesWhatItCannotRead) {
             "\"" + text + "\" is not a Touchstone file (.s1p or .s2p)");
   const std::string folder = (dir_ / "folder.s1p").string();
   std::filesystem::create_directories(folder);
-  EXPECT_EQ(ReadTouchstoneFile(folder).error, "cannot read \"" + folder + "\": Is a directory");
+  EXPECT_EQ(ReadTouchstoneFile(folder).error, "\"" + folder + "\" is a directory");
   EXPECT_EQ(ReadTouchstoneFile(folder + "/noext").error,
             "\"" + folder + "/noext\" is not a Touchstone file (.s1p or .s2p)");
 
