@@ -12,6 +12,7 @@ VEXA_PACKAGES=(
   fonts-liberation fonts-wqy-microhei
   locales-all
   dpkg-dev desktop-file-utils groff-base
+  python3-pyvisa python3-pyvisa-py ccache
 )
 
 # Installs VEXA_PACKAGES and any packages named as arguments, where missing.
