@@ -11,7 +11,7 @@
 //     the page's settings, sample lines on) through CurrentTestRun with a view like the
 //     page's (a bounded tail of the memo, every line forwarded to the log while attached; the
 //     log written into a temporary directory), alternating with a raw loop of the same bus
-//     calls on one GpibSession::Link (write "MEAS:CURR?", read 40 bytes; no parsing, no lines,
+//     calls on one InstrumentSession::Link (write "MEAS:CURR?", read 40 bytes; no parsing, no lines,
 //     no log). A clock that moves 1 ms per reading of it makes the run end after exactly N / 50
 //     batches. Prints the readings per second of each (median and fastest round) and the
 //     engine's time over the raw loop's (the goal: 1.2 or less). --breakdown adds a run with
@@ -33,9 +33,9 @@
 #include <string>
 #include <vector>
 
-#include "instrument/current_test_run.h"
-#include "instrument/gpib_session.h"
-#include "instrument/run_log.h"
+#include "instrument/runs/current_test_run.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/run_log.h"
 #include "sim/vexa_gpib_sim.h"
 
 namespace {
@@ -143,7 +143,7 @@ EngineRun RunEngine(long readings, const std::string& log_directory, bool sample
 // The same bus calls without the engine.
 double RawLoop(long readings) {
   const Clock::time_point start = Clock::now();
-  vexa::GpibSession::Link link = vexa::DcSourceDevice.CurrentLink();
+  vexa::InstrumentSession::Link link = vexa::DcSourceDevice.CurrentLink();
   char answer[vexa::kCurrentAnswerSize + 1] = {};
   for (long i = 0; i < readings; ++i) {
     link.Write("MEAS:CURR?");

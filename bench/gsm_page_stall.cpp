@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
-#include "instrument/plan_form.h"
-#include "instrument/test_plan.h"
-#include "instrument/testset_page.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/plan_form.h"
+#include "instrument/runs/test_plan.h"
+#include "instrument/pages/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
 #include "ui/application_setup.h"
 

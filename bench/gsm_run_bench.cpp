@@ -10,7 +10,7 @@
 //     then the worker's procedure, with a view like the page's: the newest 20,000 memo lines
 //     and every line to the log, streamed into a temporary directory), alternating with a
 //     replay of exactly the bus traffic of one such run: every message the simulator logged
-//     during a recorded run, written in order through one GpibSession::Link, and read after each
+//     during a recorded run, written in order through one InstrumentSession::Link, and read after each
 //     query (a message ending in '?') with the engine's read sizes. No parsing, no formatting.
 //     Prints the median and the fastest time of each and their ratios (the fastest runs are the
 //     least disturbed by other work on the machine); the engine's overhead is the difference. With
@@ -44,13 +44,13 @@
 #include <string>
 #include <vector>
 
-#include "instrument/gpib_session.h"
-#include "instrument/gsm_test_run.h"
-#include "instrument/plan_file.h"
-#include "instrument/plan_form.h"
-#include "instrument/run_log.h"
-#include "instrument/test_plan.h"
-#include "instrument/testset_config.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/plan_file.h"
+#include "instrument/runs/plan_form.h"
+#include "instrument/runs/run_log.h"
+#include "instrument/runs/test_plan.h"
+#include "instrument/runs/testset_config.h"
 #include "sim/vexa_gpib_sim.h"
 
 namespace {
@@ -197,7 +197,7 @@ std::vector<Message> LoggedMessages(int first) {
 // The same bus traffic without the engine; returns the seconds and the bytes read.
 double Replay(const std::vector<Message>& messages, long& bytes_read) {
   const Clock::time_point start = Clock::now();
-  vexa::GpibSession::Link link = vexa::TestSetDevice.CurrentLink();
+  vexa::InstrumentSession::Link link = vexa::TestSetDevice.CurrentLink();
   bytes_read = 0;
   for (const Message& message : messages) {
     link.Write(message.text);
@@ -213,10 +213,10 @@ double ReplayLikeTheRun(std::vector<Message>& messages, bool record) {
   const Clock::time_point start = Clock::now();
   for (Message& message : messages) {
     const std::string_view text = message.text;
-    vexa::GpibSession::Link link = vexa::TestSetDevice.CurrentLink();
+    vexa::InstrumentSession::Link link = vexa::TestSetDevice.CurrentLink();
     link.Write(std::string(text));
     if (message.read_size > 0) {
-      vexa::gpib::Status status;
+      vexa::bus::Status status;
       std::string answer = link.ReadAnswer(message.read_size, &status);
       if (record)
         message.answer = std::move(answer);

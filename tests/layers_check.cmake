@@ -2,11 +2,16 @@
 #   core/           Qt-free helpers                        -> core/
 #   ui/             Qt building blocks of every page       -> core/, ui/
 #   a page folder   computations, form models and the page -> core/, ui/, its own folder
-#   sim/            the simulator library                  -> sim/, instrument/gpib_status.h
-#   cli/            vexa-cli                               -> anything Qt-free (no ui/, app/
-#                                                             or *_page.h)
+#   instrument/bus/   transports, addresses, sessions      -> core/, instrument/bus/
+#   instrument/runs/  plan, set-up, run engines, logs      -> core/, instrument/bus/,
+#                                                             instrument/runs/
+#   instrument/pages/ the instrument pages and windows     -> core/, ui/, instrument/*
+#   sim/            the simulator library                  -> sim/, instrument/bus/bus_status.h
+#   cli/            vexa-cli                               -> anything Qt-free (no ui/, app/,
+#                                                             instrument/pages/ or *_page.h)
 #   app/            main(), main window, About, clock      -> anything
-# No page folder includes another page folder: pages meet only in the main window.
+# No page folder includes another page folder: pages meet only in the main window. Every file
+# of src/instrument/ sits in one of its three layers.
 # Usage: cmake -DSOURCE_DIR=<repo>/src -P layers_check.cmake
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")
@@ -29,6 +34,13 @@ foreach(folder IN LISTS folders)
         continue()  # a file of the same folder, named without its folder
       endif()
       set(allowed FALSE)
+      # The instrument layers: the layer of the including file and of the included one.
+      set(layer "")
+      if(folder STREQUAL "instrument")
+        file(RELATIVE_PATH inside ${SOURCE_DIR}/instrument ${file})
+        string(REGEX MATCH "^(bus|runs|pages)/" layer "${inside}")
+      endif()
+      string(REGEX MATCH "^instrument/(bus|runs|pages)/" included_layer "${included}")
       if(folder STREQUAL "app")
         set(allowed TRUE)
       elseif(folder STREQUAL "core")
@@ -40,13 +52,28 @@ foreach(folder IN LISTS folders)
           set(allowed TRUE)
         endif()
       elseif(folder STREQUAL "sim")
-        if(target STREQUAL "sim" OR included STREQUAL "instrument/gpib_status.h")
+        if(target STREQUAL "sim" OR included STREQUAL "instrument/bus/bus_status.h")
           set(allowed TRUE)
         endif()
       elseif(folder STREQUAL "cli")
         if(NOT target STREQUAL "ui" AND NOT target STREQUAL "app"
-           AND NOT included MATCHES "_page\\.h$")
+           AND NOT included MATCHES "^instrument/pages/" AND NOT included MATCHES "_page\\.h$")
           set(allowed TRUE)
+        endif()
+      elseif(folder STREQUAL "instrument")
+        if(layer STREQUAL "bus/")
+          if(target STREQUAL "core" OR included_layer STREQUAL "instrument/bus/")
+            set(allowed TRUE)
+          endif()
+        elseif(layer STREQUAL "runs/")
+          if(target STREQUAL "core" OR included_layer STREQUAL "instrument/bus/"
+             OR included_layer STREQUAL "instrument/runs/")
+            set(allowed TRUE)
+          endif()
+        elseif(layer STREQUAL "pages/")
+          if(target STREQUAL "core" OR target STREQUAL "ui" OR NOT included_layer STREQUAL "")
+            set(allowed TRUE)
+          endif()
         endif()
       else()  # a page folder
         if(target STREQUAL "core" OR target STREQUAL "ui" OR target STREQUAL folder)

@@ -5,11 +5,11 @@
 #include "cli/testset_cli.h"
 #include "core/errors.h"
 #include "core/latin1.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
-#include "instrument/plan_file.h"
-#include "instrument/plan_form.h"
-#include "instrument/test_plan.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/plan_file.h"
+#include "instrument/runs/plan_form.h"
+#include "instrument/runs/test_plan.h"
 
 namespace vexa::cli {
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "instrument/gpib_session.h"
-#include "instrument/instrument_address.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/bus/instrument_address.h"
 
 namespace vexa::cli {
 namespace {
@@ -21,7 +21,7 @@ std::optional<std::string> Environment(const char* name) {
 }
 
 // Sets `session`'s connection from the choice; "" or the reason it cannot be used.
-std::string Apply(GpibSession& session, const Choice& choice, const char* option) {
+std::string Apply(InstrumentSession& session, const Choice& choice, const char* option) {
   if (!choice.address && !choice.transport)
     return "";
   Connection connection = DefaultGpibConnection(session.address());

@@ -13,10 +13,10 @@
 #include "core/errors.h"
 #include "core/latin1.h"
 #include "core/text_format.h"
-#include "instrument/current_plot_data.h"
-#include "instrument/current_test_run.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
+#include "instrument/runs/current_plot_data.h"
+#include "instrument/runs/current_test_run.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
 
 namespace vexa::cli {
 namespace {

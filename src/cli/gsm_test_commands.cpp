@@ -10,9 +10,9 @@
 #include "cli/run_terminal.h"
 #include "cli/testset_cli.h"
 #include "core/text_format.h"
-#include "instrument/gpib_session.h"
-#include "instrument/gsm_test_run.h"
-#include "instrument/test_plan.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/test_plan.h"
 
 namespace vexa::cli {
 namespace {

@@ -3,8 +3,8 @@
 #include "cli/commands.h"
 #include "cli/run_terminal.h"
 #include "core/latin1.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
 
 namespace vexa::cli {
 namespace {
@@ -33,7 +33,7 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out, std::ost
     return 2;
   }
   const bool test_set = args[0] == "testset";
-  GpibSession& session = test_set ? TestSetDevice : DcSourceDevice;
+  InstrumentSession& session = test_set ? TestSetDevice : DcSourceDevice;
   bool (*const send)(const std::string&) =
       test_set ? SendTestSetConsoleCommand : SendDcSourceConsoleCommand;
   const StopSignals signals;

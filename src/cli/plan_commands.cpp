@@ -11,9 +11,9 @@
 
 #include "cli/commands.h"
 #include "core/errors.h"
-#include "instrument/plan_file.h"
-#include "instrument/plan_form.h"
-#include "instrument/test_plan.h"
+#include "instrument/runs/plan_file.h"
+#include "instrument/runs/plan_form.h"
+#include "instrument/runs/test_plan.h"
 
 namespace vexa::cli {
 namespace {

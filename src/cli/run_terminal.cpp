@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,27 +15,8 @@
 namespace vexa::cli {
 namespace {
 
-// What the handler shares with the rest: plain lock-free atomics, safe in a signal handler.
-std::atomic<int> g_first_signal{0};  // the first stop signal's number, 0 before it came
-std::atomic<int> g_wake_fd{-1};      // the write end of the watcher's pipe
-static_assert(std::atomic<int>::is_always_lock_free);
-
-// The first signal wakes the watcher; a later SIGINT or SIGTERM ends the program at once.
-// Only async-signal-safe calls.
-void OnStopSignal(int signal_number) {
-  const int saved_errno = errno;
-  int expected = 0;
-  if (g_first_signal.compare_exchange_strong(expected, signal_number)) {
-    const int wake = g_wake_fd.load();
-    const char byte = 1;
-    if (wake >= 0) {
-      [[maybe_unused]] const ssize_t written = write(wake, &byte, 1);
-    }
-  } else if (signal_number != SIGHUP) {
-    _exit(128 + signal_number);
-  }
-  errno = saved_errno;
-}
+// The first stop signal's number, 0 before it came. Set by the watcher; read by any thread.
+std::atomic<int> g_first_signal{0};
 
 void WriteAll(int descriptor, const std::string& text) {
   std::size_t done = 0;
@@ -99,48 +81,39 @@ void OutputBuffer::Drain() {
 
 StopSignals::StopSignals() {
   g_first_signal = 0;
-  if (pipe2(wake_, O_CLOEXEC) == 0) {
-    fcntl(wake_[1], F_SETFL, fcntl(wake_[1], F_GETFL) | O_NONBLOCK);
-    g_wake_fd = wake_[1];
-  }
   // On a terminal the notice starts on a line of its own, after "^C" or the progress line.
   notice_ = std::string(isatty(STDERR_FILENO) ? "\n" : "") +
             "vexa-cli: stopping (interrupt again to end at once)\n";
 
+  // The signals stay blocked in this thread and in every thread started from now on (they
+  // inherit the mask), so they interrupt no call and queue for the watcher, which takes them
+  // from a signalfd. Nothing depends on which thread the kernel would have picked, nor on a
+  // handler being run while a thread waits (a sanitizer runtime may hold such a handler back
+  // until the wait ends).
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
   sigaddset(&stop_signals, SIGTERM);
   sigaddset(&stop_signals, SIGHUP);
-  // The watcher never takes the signals itself: it starts with them blocked.
-  sigset_t previous_mask;
-  pthread_sigmask(SIG_BLOCK, &stop_signals, &previous_mask);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, &previous_mask_);
+  signal_fd_ = signalfd(-1, &stop_signals, SFD_CLOEXEC);
+  if (pipe2(quit_, O_CLOEXEC) != 0)
+    quit_[0] = quit_[1] = -1;
   watcher_ = std::thread(&StopSignals::Watch, this);
-  pthread_sigmask(SIG_SETMASK, &previous_mask, nullptr);
-
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  action.sa_mask = stop_signals;
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, &previous_int_);
-  sigaction(SIGTERM, &action, &previous_term_);
-  sigaction(SIGHUP, &action, &previous_hup_);
 }
 
 StopSignals::~StopSignals() {
-  sigaction(SIGINT, &previous_int_, nullptr);
-  sigaction(SIGTERM, &previous_term_, nullptr);
-  sigaction(SIGHUP, &previous_hup_, nullptr);
-  g_wake_fd = -1;
-  if (wake_[1] >= 0) {
+  if (quit_[1] >= 0) {
     const char quit = 0;
-    [[maybe_unused]] const ssize_t written = write(wake_[1], &quit, 1);
+    [[maybe_unused]] const ssize_t written = write(quit_[1], &quit, 1);
   }
   watcher_.join();
-  for (int descriptor : wake_) {
+  for (int descriptor : {quit_[0], quit_[1], signal_fd_}) {
     if (descriptor >= 0)
       close(descriptor);
   }
+  // A signal that comes from here on has its usual effect again.
+  pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);
 }
 
 StopSignals::ActionScope::ActionScope(StopSignals& signals, std::function<void()> action)
@@ -164,13 +137,29 @@ void StopSignals::SetAction(std::function<void()> action) {
 }
 
 void StopSignals::Watch() {
+  if (signal_fd_ < 0 || quit_[0] < 0)
+    return;
   for (;;) {
-    char byte = 0;
-    const ssize_t received = read(wake_[0], &byte, 1);
-    if (received < 0 && errno == EINTR)
-      continue;
-    if (received <= 0 || byte == 0)
+    pollfd ready[2] = {{signal_fd_, POLLIN, 0}, {quit_[0], POLLIN, 0}};
+    if (poll(ready, 2, -1) < 0) {
+      if (errno == EINTR)
+        continue;
       return;
+    }
+    if (ready[1].revents != 0)
+      return;
+    signalfd_siginfo info{};
+    if (read(signal_fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
+      continue;
+    const int signal_number = static_cast<int>(info.ssi_signo);
+    int expected = 0;
+    if (!g_first_signal.compare_exchange_strong(expected, signal_number)) {
+      // A later SIGINT or SIGTERM ends the program at once; a closing terminal may send
+      // SIGHUP twice, which changes nothing.
+      if (signal_number != SIGHUP)
+        _exit(128 + signal_number);
+      continue;
+    }
     const std::lock_guard lock(mutex_);
     stopped_ = true;
     WriteAll(STDERR_FILENO, notice_);

@@ -48,13 +48,15 @@ class OutputBuffer : public std::streambuf {
 };
 
 // While it lives, SIGINT, SIGTERM and SIGHUP (the terminal closed) ask the command to stop, as
-// the page's stop button would. The first of them wakes a watcher thread, which writes
-// "vexa-cli: stopping (interrupt again to end at once)" on stderr and at once runs the stop
-// action the command set (a run's RequestStop), also while the command's own thread is
-// blocked in a bus call. After that a SIGINT or SIGTERM ends the program at once with exit status
-// 128 + the signal's number; another SIGHUP changes nothing. Interrupted system calls restart,
-// so a driver read in progress is not turned into a bus error. The previous handlers come
-// back when it goes. One at a time.
+// the page's stop button would. A watcher thread takes them (they are blocked in every other
+// thread, so no call is interrupted and a driver read in progress never turns into a bus
+// error). At the first it writes "vexa-cli: stopping (interrupt again to end at once)" on
+// stderr and at once runs the stop action the command set (a run's RequestStop), also while
+// the command's own thread is blocked in a bus call. After that a SIGINT or SIGTERM ends the
+// program at once with exit status 128 + the signal's number; another SIGHUP changes nothing.
+// A signal the program was started to ignore stays ignored. Construct it on the main thread
+// before any other thread starts; the previous signal mask comes back when it goes. One at a
+// time.
 class StopSignals {
  public:
   StopSignals();
@@ -86,10 +88,9 @@ class StopSignals {
   void SetAction(std::function<void()> action);
   void Watch();
 
-  struct sigaction previous_int_ {};
-  struct sigaction previous_term_ {};
-  struct sigaction previous_hup_ {};
-  int wake_[2] = {-1, -1};  // the handler writes to [1], the watcher reads [0]
+  sigset_t previous_mask_{};
+  int signal_fd_ = -1;      // the stop signals, read by the watcher
+  int quit_[2] = {-1, -1};  // the destructor writes to [1] to end the watcher
   std::mutex mutex_;
   std::function<void()> action_;  // guarded by mutex_
   bool stopped_ = false;          // guarded by mutex_: the watcher saw the first signal

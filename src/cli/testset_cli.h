@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/memo_sink.h"
-#include "instrument/gsm_test_run.h"
-#include "instrument/run_log.h"
-#include "instrument/testset_config.h"
+#include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/run_log.h"
+#include "instrument/runs/testset_config.h"
 
 namespace vexa::cli {
 

@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/gpib_status.h"
+#include "instrument/bus/bus_status.h"
 #include "sim/gpib_entry_points.h"
 #include "sim/scpi.h"
 
@@ -179,7 +179,7 @@ std::string BoundAddress(int fd) {
 // (whole, up to END). nullopt when there is nothing to send back: a command, a failed write,
 // or a read that failed (the instrument stayed silent until the time-out).
 std::optional<std::string> Exchange(int ud, std::string_view line) {
-  if (ibwrt(ud, line.data(), static_cast<long>(line.size())) & vexa::gpib::kErr)
+  if (ibwrt(ud, line.data(), static_cast<long>(line.size())) & vexa::bus::kErr)
     return std::nullopt;
   // The rule by which the simulator's instruments decide whether a message has a response.
   if (!vexa::sim::HasQuery(line))
@@ -189,10 +189,10 @@ std::optional<std::string> Exchange(int ud, std::string_view line) {
   for (;;) {
     const int status = ibrd(ud, chunk, sizeof chunk);
     const long received = ThreadIbcntl();
-    if ((status & vexa::gpib::kErr) || (received <= 0 && !(status & vexa::gpib::kEnd)))
+    if ((status & vexa::bus::kErr) || (received <= 0 && !(status & vexa::bus::kEnd)))
       return std::nullopt;
     answer.append(chunk, static_cast<std::size_t>(std::max(received, 0L)));
-    if (status & vexa::gpib::kEnd)
+    if (status & vexa::bus::kEnd)
       break;
   }
   if (answer.empty() || answer.back() != '\n')
@@ -383,7 +383,7 @@ int main(int argc, char** argv) {
                    options.host.c_str(), served.port, error.c_str());
       return 1;
     }
-    served.ud = ibdev(0, served.address, 0, vexa::gpib::kTimeout10s, 1, 0);
+    served.ud = ibdev(0, served.address, 0, vexa::bus::kTimeout10s, 1, 0);
     if (served.ud < 0) {
       std::fprintf(stderr, "vexa-instrument-sim: cannot open GPIB address %d (iberr %d)\n",
                    served.address, ThreadIberr());

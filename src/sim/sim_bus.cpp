@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "instrument/gpib_status.h"
+#include "instrument/bus/bus_status.h"
 #include "sim/dc_source.h"
 #include "sim/test_set.h"
 #include "sim/vexa_gpib_sim.h"
@@ -35,16 +35,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-using gpib::kCmpl;
-using gpib::kEabo;
-using gpib::kEarg;
-using gpib::kEbus;
-using gpib::kEdvr;
-using gpib::kEnd;
-using gpib::kEneb;
-using gpib::kEnol;
-using gpib::kErr;
-using gpib::kTimo;
+using bus::kCmpl;
+using bus::kEabo;
+using bus::kEarg;
+using bus::kEbus;
+using bus::kEdvr;
+using bus::kEnd;
+using bus::kEneb;
+using bus::kEnol;
+using bus::kErr;
+using bus::kTimo;
 
 constexpr int kTestSetAddress = 14;
 constexpr int kDcSourceAddress = 5;

@@ -10,8 +10,8 @@
 #include "app/clock.h"
 #include "core/convert.h"
 #include "gsm/arfcn_page.h"
-#include "instrument/dcsource_page.h"
-#include "instrument/testset_page.h"
+#include "instrument/pages/dcsource_page.h"
+#include "instrument/pages/testset_page.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"
 

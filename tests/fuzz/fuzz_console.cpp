@@ -1,4 +1,4 @@
-// Fuzz target for the instrument console (GpibSession::SendConsoleCommand) on a scripted
+// Fuzz target for the instrument console (InstrumentSession::SendConsoleCommand) on a scripted
 // driver answer, loaded through the program's own driver loader.
 //
 // Input (FuzzedDataProvider): flags, the scripted read status (ibsta, iberr, a received count
@@ -26,8 +26,8 @@
 
 #include "core/memo_sink.h"
 #include "fuzz_check.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
 
 namespace vexa::fuzz {
 namespace {
@@ -136,7 +136,7 @@ void Run(const std::uint8_t* data, std::size_t size) {
   g_script.reset_record();
 
   Recorder memo;
-  GpibSession session(14, 0, AfterFailedClear::kContinue);
+  InstrumentSession session(14, 0, AfterFailedClear::kContinue);
   session.SetMemo(&memo);
   (void)session.SendConsoleCommand(command);
   session.SetMemo(nullptr);

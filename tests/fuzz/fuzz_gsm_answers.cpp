@@ -42,8 +42,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "instrument/gsm_measure.h"
-#include "instrument/test_plan.h"
+#include "instrument/runs/gsm_measure.h"
+#include "instrument/runs/test_plan.h"
 
 namespace vexa::fuzz {
 namespace {

@@ -25,7 +25,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "instrument/instrument_address.h"
+#include "instrument/bus/instrument_address.h"
 
 namespace vexa::fuzz {
 namespace {

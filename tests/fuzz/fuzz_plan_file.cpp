@@ -18,9 +18,9 @@
 
 #include "core/errors.h"
 #include "fuzz_check.h"
-#include "instrument/plan_file.h"
-#include "instrument/plan_form.h"
-#include "instrument/test_plan.h"
+#include "instrument/runs/plan_file.h"
+#include "instrument/runs/plan_form.h"
+#include "instrument/runs/test_plan.h"
 
 namespace vexa::fuzz {
 namespace {

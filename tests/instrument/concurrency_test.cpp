@@ -53,7 +53,7 @@ std::optional<LineKind> Classify(const std::string& line) {
   const std::string text = match[1].str();
   if (text == kWorkerReportText)
     return LineKind::kWorkerReport;  // the program-wide status, which may be a success
-  if ((std::stoi(match[2].str(), nullptr, 16) & gpib::kErr) == 0)
+  if ((std::stoi(match[2].str(), nullptr, 16) & bus::kErr) == 0)
     return std::nullopt;  // a bus failure's own status always has ERR
   if (text == "Unable to open device")
     return LineKind::kOpenError;
@@ -220,17 +220,17 @@ TEST_F(ConcurrencyTest, EachCallReportsItsOwnStatusWhileAnotherThreadFails) {
     const int ud = gpib::ibdev(0, 9, 0, 13, 1, 0);
     char buffer[16];
     while (!stop) {
-      if (gpib::ibrd(ud, buffer, sizeof buffer) != gpib::Status{0xc100, 6, 0})
+      if (gpib::ibrd(ud, buffer, sizeof buffer) != bus::Status{0xc100, 6, 0})
         ++foreign_statuses;
       gpib::LastStatus();
     }
   });
   const int ud = gpib::ibdev(0, testing::kTestSetAddress, 0, 13, 1, 0);
   for (int i = 0; i < kRounds; ++i) {
-    if (gpib::ibwrt(ud, "*OPC?", 5) != gpib::Status{0x0100, 0, 5})
+    if (gpib::ibwrt(ud, "*OPC?", 5) != bus::Status{0x0100, 0, 5})
       ++foreign_statuses;
     char buffer[16];
-    if (gpib::ibrd(ud, buffer, sizeof buffer) != gpib::Status{0x2100, 0, 2})
+    if (gpib::ibrd(ud, buffer, sizeof buffer) != bus::Status{0x2100, 0, 2})
       ++foreign_statuses;
   }
   stop = true;

@@ -24,11 +24,11 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "instrument/current_plot_data.h"
-#include "instrument/current_plot_window.h"
-#include "instrument/dcsource_page.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
+#include "instrument/runs/current_plot_data.h"
+#include "instrument/pages/current_plot_window.h"
+#include "instrument/pages/dcsource_page.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"

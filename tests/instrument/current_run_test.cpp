@@ -20,7 +20,7 @@
 
 #include "core/errors.h"
 #include "core/text_format.h"
-#include "instrument/current_test_run.h"
+#include "instrument/runs/current_test_run.h"
 #include "instrument_test_support.h"
 #include "support/text_files.h"
 

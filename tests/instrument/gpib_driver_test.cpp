@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "instrument/gpib_driver.h"
+#include "instrument/bus/gpib_driver.h"
 #include "instrument_test_support.h"
 
 namespace vexa {
 namespace {
 
-using gpib::Status;
+using bus::Status;
 using testing::UseDriverLibrary;
 
 constexpr Status kCompleted{0x0100, 0, 0};

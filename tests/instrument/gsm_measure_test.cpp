@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "instrument/gsm_measure.h"
-#include "instrument/gsm_test_run.h"
-#include "instrument/run_log.h"
+#include "instrument/runs/gsm_measure.h"
+#include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/run_log.h"
 
 namespace vexa {
 namespace {

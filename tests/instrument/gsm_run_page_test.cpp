@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "instrument/connection_dialog.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
-#include "instrument/test_plan.h"
-#include "instrument/testset_page.h"
+#include "instrument/pages/connection_dialog.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/test_plan.h"
+#include "instrument/pages/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
-#include "instrument/gsm_test_run.h"
+#include "instrument/runs/gsm_test_run.h"
 #include "instrument_test_support.h"
 #include "support/text_files.h"
 

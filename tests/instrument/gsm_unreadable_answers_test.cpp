@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "core/memo_sink.h"
-#include "instrument/gpib_session.h"
-#include "instrument/gsm_test_run.h"
-#include "instrument/instrument_address.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/gsm_test_run.h"
+#include "instrument/bus/instrument_address.h"
 #include "support/run_process.h"
 
 namespace vexa {

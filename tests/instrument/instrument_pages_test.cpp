@@ -25,13 +25,13 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "instrument/connection_dialog.h"
-#include "instrument/dcsource_page.h"
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
-#include "instrument/plan_window.h"
-#include "instrument/test_plan.h"
-#include "instrument/testset_page.h"
+#include "instrument/pages/connection_dialog.h"
+#include "instrument/pages/dcsource_page.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/pages/plan_window.h"
+#include "instrument/runs/test_plan.h"
+#include "instrument/pages/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"
@@ -551,7 +551,7 @@ TEST_F(InstrumentPagesTest, TheDialogShowsWhyTheConnectionCannotChangeWhileTheSe
   dialog->TransportBox->setCurrentIndex(1);
   dialog->AddressEdit->setText("TCPIP0::127.0.0.1::5025::SOCKET");
   {
-    const GpibSession::Use use = TestSetDevice.MarkInUse();
+    const InstrumentSession::Use use = TestSetDevice.MarkInUse();
     dialog->accept();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->ErrorLabel->isHidden());

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/gpib_driver.h"
-#include "instrument/gpib_session.h"
+#include "instrument/bus/gpib_driver.h"
+#include "instrument/bus/instrument_session.h"
 #include "sim/vexa_gpib_sim.h"
 
 namespace vexa::testing {

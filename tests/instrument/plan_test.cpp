@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "instrument/plan_file.h"
-#include "instrument/plan_form.h"
-#include "instrument/test_plan.h"
+#include "instrument/runs/plan_file.h"
+#include "instrument/runs/plan_form.h"
+#include "instrument/runs/test_plan.h"
 #include "support/run_process.h"
 
 namespace vexa {

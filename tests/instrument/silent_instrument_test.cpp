@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/current_test_run.h"
-#include "instrument/gpib_session.h"
-#include "instrument/transport.h"
+#include "instrument/runs/current_test_run.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/bus/transport.h"
 #include "instrument_test_support.h"
 #include "support/instrument_sim_process.h"
 #include "support/run_process.h"
@@ -144,10 +144,10 @@ class RecordingView : public CurrentRunView {
 TEST_F(SlowLanSession, AbortEndsAReadInProgressAtOnce) {
   ASSERT_TRUE(DcSourceDevice.CanAbortCalls());
   bool opened = false;
-  GpibSession::Link link = DcSourceDevice.OpenLink(&opened);
+  InstrumentSession::Link link = DcSourceDevice.OpenLink(&opened);
   ASSERT_TRUE(opened) << ::testing::PrintToString(memo_.Lines());
   std::atomic<bool> reading = false;
-  gpib::Status status;
+  bus::Status status;
   std::thread reader([&] {
     ASSERT_FALSE(link.Write("*IDN?").Failed());
     reading = true;
@@ -200,7 +200,7 @@ TEST(SessionExchange, AConsoleQueryDuringARunsQueryGetsItsOwnAnswer) {
   std::thread run([&] {
     while (!done) {
       const std::unique_lock<std::mutex> bus = TestSetDevice.HoldBus();
-      GpibSession::Link link = TestSetDevice.CurrentLink();
+      InstrumentSession::Link link = TestSetDevice.CurrentLink();
       link.Write("CALL:CONN:STAT?");
       run_answers.push_back(link.ReadAnswer(100));
     }
@@ -227,11 +227,11 @@ TEST(SessionExchange, AConsoleQueryDuringARunsQueryGetsItsOwnAnswer) {
 // set-up or a console command uses the session, or an exchange holds its bus, the change is
 // refused with its reason and the connection stays as it was.
 TEST(SessionExchange, AConnectionChangeIsRefusedWhileTheSessionIsInUse) {
-  GpibSession session(9, -1, AfterFailedClear::kStop);
+  InstrumentSession session(9, -1, AfterFailedClear::kStop);
   const Connection lan{TransportKind::kSocket, "TCPIP0::127.0.0.1::5025::SOCKET"};
   const Connection before = session.connection();
   {
-    const GpibSession::Use use = session.MarkInUse();
+    const InstrumentSession::Use use = session.MarkInUse();
     EXPECT_TRUE(session.InUse());
     EXPECT_EQ(session.SetConnection(lan), kSessionInUse);
     EXPECT_EQ(session.connection().resource, before.resource);

@@ -29,10 +29,10 @@ class SimulatorBusTest : public testing::SimulatorTest {
     if (message.empty() || message.back() != '?')
       return "";
     char buffer[2048] = {};
-    const gpib::Status status = gpib::ibrd(ud, buffer, sizeof buffer - 1);
+    const bus::Status status = gpib::ibrd(ud, buffer, sizeof buffer - 1);
     EXPECT_FALSE(status.Failed()) << message << ": ibsta 0x" << std::hex << status.ibsta << std::dec
                                   << " iberr " << status.iberr;
-    EXPECT_TRUE(status.ibsta & gpib::kEnd) << message;
+    EXPECT_TRUE(status.ibsta & bus::kEnd) << message;
     std::string answer(buffer, static_cast<std::size_t>(std::max(status.ibcntl, 0L)));
     if (answer.empty() || answer.back() != '\n') {
       ADD_FAILURE() << "no terminator: " << message;
@@ -359,15 +359,15 @@ TEST_F(SimulatorBusTest, DcSourceAnswersAfterTheAcquisitionTime) {
     const int ud = gpib::ibdev(0, dc, 0, 1, 1, 0);
     gpib::ibwrt(ud, "MEAS:CURR?", 10);
     char buffer[64];
-    const gpib::Status status = gpib::ibrd(ud, buffer, sizeof buffer);
+    const bus::Status status = gpib::ibrd(ud, buffer, sizeof buffer);
     gpib::ibonl(ud, 0);
     return status;
   };
-  EXPECT_TRUE(read_at_once().ibsta & gpib::kTimo);
+  EXPECT_TRUE(read_at_once().ibsta & bus::kTimo);
   vexa_sim_set_speed(0);
-  const gpib::Status fast = read_at_once();
+  const bus::Status fast = read_at_once();
   EXPECT_FALSE(fast.Failed()) << "ibsta 0x" << std::hex << fast.ibsta;
-  EXPECT_TRUE(fast.ibsta & gpib::kEnd);
+  EXPECT_TRUE(fast.ibsta & bus::kEnd);
 }
 
 TEST_F(SimulatorBusTest, DcSourceReadingsSpreadDeterministicallyAroundTheMean) {
@@ -554,10 +554,10 @@ TEST_F(SimulatorBusTest, LongAnswerIsReadInPiecesWithEndOnTheLast) {
   const int ud = gpib::ibdev(0, 14, 0, 13, 1, 0);
   gpib::ibwrt(ud, "*IDN?", 5);
   char piece[10];
-  const gpib::Status first = gpib::ibrd(ud, piece, sizeof piece);
-  EXPECT_EQ(first, (gpib::Status{0x0100, 0, 10}));
+  const bus::Status first = gpib::ibrd(ud, piece, sizeof piece);
+  EXPECT_EQ(first, (bus::Status{0x0100, 0, 10}));
   char rest[100];
-  const gpib::Status second = gpib::ibrd(ud, rest, sizeof rest);
+  const bus::Status second = gpib::ibrd(ud, rest, sizeof rest);
   EXPECT_EQ(second.ibsta, 0x2100);
   EXPECT_EQ(std::string(piece, 10) + std::string(rest, static_cast<std::size_t>(second.ibcntl)),
             "VEXA Simulator,GSM Test Set,SIM00014,A.02.02\n");
@@ -565,9 +565,9 @@ TEST_F(SimulatorBusTest, LongAnswerIsReadInPiecesWithEndOnTheLast) {
 
 TEST_F(SimulatorBusTest, ReleasedDescriptorAndInvalidArgumentsFail) {
   const int ud = gpib::ibdev(0, 14, 0, 13, 1, 0);
-  EXPECT_EQ(gpib::ibonl(ud, 0), (gpib::Status{0x0100, 0, 0}));
+  EXPECT_EQ(gpib::ibonl(ud, 0), (bus::Status{0x0100, 0, 0}));
   char buffer[8];
-  const gpib::Status released{0x8000, 0, EINVAL};
+  const bus::Status released{0x8000, 0, EINVAL};
   EXPECT_EQ(gpib::ibwrt(ud, "*IDN?", 5), released);
   EXPECT_EQ(gpib::ibrd(ud, buffer, sizeof buffer), released);
   EXPECT_EQ(gpib::ibclr(ud), released);
@@ -577,9 +577,9 @@ TEST_F(SimulatorBusTest, ReleasedDescriptorAndInvalidArgumentsFail) {
   };
   for (const Case& c : {Case{1, 14, 0, 13, 7}, Case{0, 0, 0, 13, 4}, Case{0, 31, 0, 13, 4},
                         Case{0, 14, 5, 13, 4}, Case{0, 14, 0, 18, 4}}) {
-    gpib::Status status;
+    bus::Status status;
     EXPECT_EQ(gpib::ibdev(c.board, c.pad, c.sad, c.tmo, 1, 0, &status), -1);
-    EXPECT_EQ(status, (gpib::Status{0x8100, c.iberr, 0}));
+    EXPECT_EQ(status, (bus::Status{0x8100, c.iberr, 0}));
   }
 }
 

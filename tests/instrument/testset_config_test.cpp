@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "instrument/testset_config.h"
+#include "instrument/runs/testset_config.h"
 #include "instrument_test_support.h"
 
 namespace vexa {
@@ -152,7 +152,7 @@ class ConfigureTest : public testing::SimulatorTest {
     std::string answer;
     if (!message.empty() && message.back() == '?') {
       char buffer[512] = {};
-      const gpib::Status status = gpib::ibrd(ud, buffer, sizeof buffer - 1);
+      const bus::Status status = gpib::ibrd(ud, buffer, sizeof buffer - 1);
       answer.assign(buffer, static_cast<std::size_t>(std::max(status.ibcntl, 1L) - 1));
     }
     gpib::ibonl(ud, 0);
@@ -370,14 +370,14 @@ TEST_F(ConfigureTest, WithoutRstTheMeasurementsBecomeSingleShot) {
 TEST_F(ConfigureTest, LinkKeepsItsDescriptorAcrossANewOpenAndCutsAnswers) {
   {
     bool opened = false;
-    GpibSession::Link link = TestSetDevice.OpenLink(&opened);
+    InstrumentSession::Link link = TestSetDevice.OpenLink(&opened);
     EXPECT_TRUE(opened);
     const int first = link.handle();
     EXPECT_EQ(TestSetDevice.Open(), 0);  // the console's open, say
     EXPECT_NE(TestSetDevice.handle(), first);
     EXPECT_EQ(vexa_sim_open_descriptors(), 2);
     EXPECT_FALSE(link.Write("*IDN?").Failed());
-    gpib::Status status;
+    bus::Status status;
     // 10 bytes arrive; the last is taken for the terminator.
     EXPECT_EQ(link.ReadAnswer(10, &status), "VEXA Simu");
     EXPECT_EQ(status.ibcntl, 10);
@@ -469,14 +469,14 @@ TEST_F(ConfigureTest, TheResultTellsWhetherTheTestSetWasReached) {
   struct Case {
     const char* name;
     std::function<void()> arrange;
-    GpibSession* session;
+    InstrumentSession* session;
     bool opened;
     int sent;
     int failed;
   };
   // Without an answer to the cell-band query the band command follows (23 commands).
   // An address where nothing answers: the open and the clear succeed, every write fails.
-  GpibSession silent(9, -1, AfterFailedClear::kContinue);
+  InstrumentSession silent(9, -1, AfterFailedClear::kContinue);
   const Case cases[] = {
       {"the simulator", [] {}, &TestSetDevice, true, 22, 0},
       {"no driver", [] { testing::UseDriverLibrary("/nonexistent/libvexa-no-driver.so"); },

@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/gpib_session.h"
-#include "instrument/instrument_address.h"
-#include "instrument/transport.h"
-#include "instrument/visa_transport.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/bus/instrument_address.h"
+#include "instrument/bus/transport.h"
+#include "instrument/bus/visa_transport.h"
 #include "instrument_test_support.h"
 
 extern "C" int fake_visa_log(char* buffer, int size);
@@ -84,7 +84,7 @@ TEST(InstrumentAddressTest, RefusesBadAddressesAndTransportsThatCannotCarryThem)
             "\"TCPIP0::h::5025::SOCKET\"");
   EXPECT_NE(CheckConnection(TransportKind::kSocket, "TCPIP0::h::inst0::INSTR"), "");
   // A refused connection leaves the session's connection as it was.
-  GpibSession session(14, 0, AfterFailedClear::kContinue);
+  InstrumentSession session(14, 0, AfterFailedClear::kContinue);
   EXPECT_NE(session.SetConnection({TransportKind::kSocket, "GPIB0::14::INSTR"}), "");
   EXPECT_EQ(session.connection(), DefaultGpibConnection(14));
 }
@@ -257,10 +257,10 @@ TEST_F(SocketTransportTest, ADroppedConnectionFailsTheReadAndTheNextWriteConnect
   });
   Connect(instrument);
   bool opened = false;
-  GpibSession::Link link = TestSetDevice.OpenLink(&opened);
+  InstrumentSession::Link link = TestSetDevice.OpenLink(&opened);
   ASSERT_TRUE(opened);
   EXPECT_FALSE(link.Write("A?").Failed());
-  gpib::Status status;
+  bus::Status status;
   EXPECT_EQ(link.ReadAnswer(20, &status), "1");
   EXPECT_FALSE(link.Write("BYE?").Failed());
   EXPECT_EQ(link.ReadAnswer(20, &status), "");
@@ -274,7 +274,7 @@ TEST_F(SocketTransportTest, ADroppedConnectionFailsTheReadAndTheNextWriteConnect
   EXPECT_THAT(instrument.received(), ElementsAre("A?", "BYE?"));
 
   // Without a report, a run keeps its descriptor: the next write reaches the instrument again.
-  GpibSession::Link again = TestSetDevice.OpenLink(&opened);
+  InstrumentSession::Link again = TestSetDevice.OpenLink(&opened);
   ASSERT_TRUE(opened);
   EXPECT_FALSE(again.Write("BYE?").Failed());
   again.ReadAnswer(20, &status);

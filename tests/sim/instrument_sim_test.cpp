@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/gpib_status.h"
+#include "instrument/bus/bus_status.h"
 #include "sim/gpib_entry_points.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/instrument_sim_process.h"
@@ -39,9 +39,9 @@ constexpr std::size_t kMaxLineBytes = 64 * 1024;
 // The simulator library in this process answering `message` at `address`: the response of a
 // query (with its LF), "" for a command.
 std::string GpibAnswer(int address, const std::string& message) {
-  const int ud = ibdev(0, address, 0, gpib::kTimeout10s, 1, 0);
+  const int ud = ibdev(0, address, 0, bus::kTimeout10s, 1, 0);
   EXPECT_GE(ud, 0);
-  EXPECT_FALSE(ibwrt(ud, message.data(), static_cast<long>(message.size())) & gpib::kErr)
+  EXPECT_FALSE(ibwrt(ud, message.data(), static_cast<long>(message.size())) & bus::kErr)
       << message;
   std::string answer;
   if (message.find('?') != std::string::npos) {
@@ -49,9 +49,9 @@ std::string GpibAnswer(int address, const std::string& message) {
     int status = 0;
     do {
       status = ibrd(ud, buffer, sizeof buffer);
-      EXPECT_FALSE(status & gpib::kErr) << message;
+      EXPECT_FALSE(status & bus::kErr) << message;
       answer.append(buffer, static_cast<std::size_t>(ThreadIbcntl()));
-    } while (!(status & gpib::kErr) && !(status & gpib::kEnd));
+    } while (!(status & bus::kErr) && !(status & bus::kEnd));
   }
   ibonl(ud, 0);
   return answer;

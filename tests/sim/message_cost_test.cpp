@@ -12,7 +12,7 @@
 #include <new>
 #include <string>
 
-#include "instrument/gpib_status.h"
+#include "instrument/bus/bus_status.h"
 #include "sim/gpib_entry_points.h"
 #include "sim/vexa_gpib_sim.h"
 
@@ -59,18 +59,18 @@ constexpr char kIdn[] = "VEXA Simulator,GSM Test Set,SIM00014,A.02.02\n";
 
 // Writes `message` to the test set and, when `query`, reads the whole answer.
 std::string Exchange(const std::string& message, bool query) {
-  const int ud = ibdev(0, kTestSetAddress, 0, gpib::kTimeout10s, 1, 0);
+  const int ud = ibdev(0, kTestSetAddress, 0, bus::kTimeout10s, 1, 0);
   EXPECT_GE(ud, 0);
-  EXPECT_FALSE(ibwrt(ud, message.data(), static_cast<long>(message.size())) & gpib::kErr);
+  EXPECT_FALSE(ibwrt(ud, message.data(), static_cast<long>(message.size())) & bus::kErr);
   std::string answer;
   if (query) {
     char buffer[4096];
     int status = 0;
     do {
       status = ibrd(ud, buffer, sizeof buffer);
-      EXPECT_FALSE(status & gpib::kErr);
+      EXPECT_FALSE(status & bus::kErr);
       answer.append(buffer, static_cast<std::size_t>(ThreadIbcntl()));
-    } while (!(status & gpib::kErr) && !(status & gpib::kEnd));
+    } while (!(status & bus::kErr) && !(status & bus::kEnd));
   }
   ibonl(ud, 0);
   return answer;
@@ -135,11 +135,11 @@ TEST_F(MessageCostTest, LongestMessageIsTakenAndALongerOneIsRefusedWhole) {
   const std::string set_level = "CALL:MS:TXL 9;" + std::string(kMaxMessageBytes, ' ');
   EXPECT_EQ(Exchange(set_level, false), "");
   EXPECT_EQ(Exchange("CALL:MS:TXL?", true), "5\n");
-  const int ud = ibdev(0, kTestSetAddress, 0, gpib::kTimeout10s, 1, 0);
+  const int ud = ibdev(0, kTestSetAddress, 0, bus::kTimeout10s, 1, 0);
   vexa_sim_set_timeout_scale(1e-4);  // the read below waits for nothing
   char buffer[64];
   ibwrt(ud, set_level.data(), static_cast<long>(set_level.size()));
-  EXPECT_TRUE(ibrd(ud, buffer, sizeof buffer) & gpib::kTimo);
+  EXPECT_TRUE(ibrd(ud, buffer, sizeof buffer) & bus::kTimo);
   ibonl(ud, 0);
 }
 
