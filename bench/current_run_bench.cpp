@@ -11,9 +11,9 @@
 //     the page's settings, sample lines on) through CurrentTestRun with a view like the
 //     page's (a bounded tail of the memo, every line forwarded to the log while attached; the
 //     log written into a temporary directory), alternating with a raw loop of the same bus
-//     calls on one InstrumentSession::Link (write "MEAS:CURR?", read 40 bytes; no parsing, no lines,
-//     no log). A clock that moves 1 ms per reading of it makes the run end after exactly N / 50
-//     batches. Prints the readings per second of each (median and fastest round) and the
+//     calls on one InstrumentSession::Link (write "MEAS:CURR?", read 40 bytes; no parsing, no
+//     lines, no log). A clock that moves 1 ms per reading of it makes the run end after exactly N /
+//     50 batches. Prints the readings per second of each (median and fastest round) and the
 //     engine's time over the raw loop's (the goal: 1.2 or less). --breakdown adds a run with
 //     the sample lines off in every round (what the lines and the log cost).
 //  2. Long run: one run of N readings (default 2,000,000) with sample lines on through the
@@ -29,16 +29,21 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "instrument/runs/current_test_run.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/runs/current_test_run.h"
+#include "instrument/runs/instrument_station.h"
 #include "instrument/runs/run_log.h"
 #include "sim/vexa_gpib_sim.h"
 
 namespace {
+
+// The bench's instruments, for the whole process.
+std::unique_ptr<vexa::InstrumentStation> g_station = std::make_unique<vexa::InstrumentStation>();
 
 using Clock = std::chrono::steady_clock;
 
@@ -106,7 +111,7 @@ struct EngineRun {
 
 EngineRun RunEngine(long readings, const std::string& log_directory, bool samples = true) {
   TailView view;
-  vexa::DcSourceDevice.SetMemo(&view);
+  g_station->DcSourceDevice.SetMemo(&view);
   BatchClock clock;
   vexa::CurrentRunOptions options;
   options.log_directory = log_directory;
@@ -121,7 +126,7 @@ EngineRun RunEngine(long readings, const std::string& log_directory, bool sample
   EngineRun result;
   const Clock::time_point start = Clock::now();
   {
-    vexa::CurrentTestRun run(vexa::DcSourceDevice, view, clock, options);
+    vexa::CurrentTestRun run(g_station->DcSourceDevice, view, clock, options);
     if (!run.Configure(settings, false)) {
       std::fprintf(stderr, "current_run_bench: the DC source was not configured\n");
       std::exit(1);
@@ -136,14 +141,14 @@ EngineRun RunEngine(long readings, const std::string& log_directory, bool sample
     result.log_bytes = static_cast<long>(std::filesystem::file_size(run.log_path()));
     std::filesystem::remove(run.log_path());
   }
-  vexa::DcSourceDevice.DetachMemo(&view);
+  g_station->DcSourceDevice.DetachMemo(&view);
   return result;
 }
 
 // The same bus calls without the engine.
 double RawLoop(long readings) {
   const Clock::time_point start = Clock::now();
-  vexa::InstrumentSession::Link link = vexa::DcSourceDevice.CurrentLink();
+  vexa::InstrumentSession::Link link = g_station->DcSourceDevice.CurrentLink();
   char answer[vexa::kCurrentAnswerSize + 1] = {};
   for (long i = 0; i < readings; ++i) {
     link.Write("MEAS:CURR?");

@@ -23,9 +23,10 @@
 #include "app/main_window.h"
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/pages/testset_page.h"
+#include "instrument/runs/instrument_station.h"
 #include "instrument/runs/plan_form.h"
 #include "instrument/runs/test_plan.h"
-#include "instrument/pages/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
 #include "ui/application_setup.h"
 
@@ -52,8 +53,8 @@ int main(int argc, char** argv) {
   }
   plan.Button1Click();
   plan.Button2Click();
-  vexa::CaptureTestPlan(plan, vexa::ProgramTestPlan);
-  vexa::TestSetDevice.Open();
+  vexa::CaptureTestPlan(plan, form.Station().Plan);
+  form.Station().TestSetDevice.Open();
   page->Bstart->setEnabled(true);
 
   std::vector<double> gaps;

@@ -10,8 +10,8 @@
 //     then the worker's procedure, with a view like the page's: the newest 20,000 memo lines
 //     and every line to the log, streamed into a temporary directory), alternating with a
 //     replay of exactly the bus traffic of one such run: every message the simulator logged
-//     during a recorded run, written in order through one InstrumentSession::Link, and read after each
-//     query (a message ending in '?') with the engine's read sizes. No parsing, no formatting.
+//     during a recorded run, written in order through one InstrumentSession::Link, and read after
+//     each query (a message ending in '?') with the engine's read sizes. No parsing, no formatting.
 //     Prints the median and the fastest time of each and their ratios (the fastest runs are the
 //     least disturbed by other work on the machine); the engine's overhead is the difference. With
 //     --breakdown, also where the engine's own time goes: the measurements' parsing and result
@@ -46,6 +46,7 @@
 
 #include "instrument/bus/instrument_session.h"
 #include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/instrument_station.h"
 #include "instrument/runs/plan_file.h"
 #include "instrument/runs/plan_form.h"
 #include "instrument/runs/run_log.h"
@@ -54,6 +55,9 @@
 #include "sim/vexa_gpib_sim.h"
 
 namespace {
+
+// The bench's instruments, for the whole process.
+std::unique_ptr<vexa::InstrumentStation> g_station = std::make_unique<vexa::InstrumentStation>();
 
 using vexa::GsmRunView;
 using Clock = std::chrono::steady_clock;
@@ -127,11 +131,11 @@ class QuietPage : public vexa::MemoSink, public vexa::ConfigureView {
 // "Config" with the window in `form`; exits when the test set was not configured.
 void Configure(const vexa::PlanForm& form) {
   QuietPage page;
-  vexa::TestSetDevice.SetMemo(&page);
+  g_station->TestSetDevice.SetMemo(&page);
   vexa::ConfigureTestSet(
-      vexa::ProgramTestPlan, [&form](vexa::TestPlan& plan) { vexa::CaptureTestPlan(form, plan); },
-      form.CheckBox1.checked, vexa::TestSetDevice, page);
-  vexa::TestSetDevice.DetachMemo(&page);
+      g_station->Plan, [&form](vexa::TestPlan& plan) { vexa::CaptureTestPlan(form, plan); },
+      form.CheckBox1.checked, g_station->TestSetDevice, page);
+  g_station->TestSetDevice.DetachMemo(&page);
   if (!page.start_test_enabled) {
     std::fprintf(stderr, "gsm_run_bench: the configuration failed\n");
     for (const std::string& line : page.lines)
@@ -151,7 +155,7 @@ EngineRun RunEngine(const std::string& log_directory) {
   vexa::GsmRunOptions options;
   options.log_directory = log_directory;
   const Clock::time_point start = Clock::now();
-  vexa::GsmTestRun run(vexa::ProgramTestPlan, vexa::TestSetDevice, view, vexa::SystemRunClock(),
+  vexa::GsmTestRun run(g_station->Plan, g_station->TestSetDevice, view, vexa::SystemRunClock(),
                        options);
   EngineRun result;
   if (run.Start())
@@ -197,7 +201,7 @@ std::vector<Message> LoggedMessages(int first) {
 // The same bus traffic without the engine; returns the seconds and the bytes read.
 double Replay(const std::vector<Message>& messages, long& bytes_read) {
   const Clock::time_point start = Clock::now();
-  vexa::InstrumentSession::Link link = vexa::TestSetDevice.CurrentLink();
+  vexa::InstrumentSession::Link link = g_station->TestSetDevice.CurrentLink();
   bytes_read = 0;
   for (const Message& message : messages) {
     link.Write(message.text);
@@ -213,7 +217,7 @@ double ReplayLikeTheRun(std::vector<Message>& messages, bool record) {
   const Clock::time_point start = Clock::now();
   for (Message& message : messages) {
     const std::string_view text = message.text;
-    vexa::InstrumentSession::Link link = vexa::TestSetDevice.CurrentLink();
+    vexa::InstrumentSession::Link link = g_station->TestSetDevice.CurrentLink();
     link.Write(std::string(text));
     if (message.read_size > 0) {
       vexa::bus::Status status;
@@ -256,7 +260,7 @@ class VectorSink : public vexa::GsmResultSink {
 // The run's measurements of the configured plan (the walk of GsmTestRun, without the bus
 // commands between them), on the canned answers. Returns the seconds; the lines go to `sink`.
 double MeasureOnly(const std::vector<Message>& messages, VectorSink& sink) {
-  const vexa::TestPlan& plan = vexa::ProgramTestPlan;
+  const vexa::TestPlan& plan = g_station->Plan;
   CannedBus bus(messages);
   float previous_tx_power = 0;
   const Clock::time_point start = Clock::now();
@@ -435,22 +439,22 @@ void ScanForm(vexa::PlanForm& form) {
 
 void ScanAllBands(const std::string& log_directory) {
   // A fresh simulator, so that its command log of the runs before does not count in the peak.
-  // The reset releases every descriptor: the session forgets its own without releasing it,
-  // since the number may be handed out anew.
+  // The station goes first (releasing its descriptor), a new one opens on the new simulator.
+  g_station.reset();
   vexa_sim_reset();
-  vexa::TestSetDevice.ResetForTesting();
+  g_station = std::make_unique<vexa::InstrumentStation>();
   vexa::PlanForm form;
   ScanForm(form);
   Configure(form);
   long channels = 0;
   for (int band = 0; band < vexa::kBandCount; ++band)
-    channels += vexa::ListLength(vexa::ProgramTestPlan.channels[static_cast<std::size_t>(band)]);
+    channels += vexa::ListLength(g_station->Plan.channels[static_cast<std::size_t>(band)]);
 
   const long rss_before = PeakRssKb();
   const EngineRun run = RunEngine(log_directory);
   RequireFinished(run, "scan");
   std::printf("scan mode, 4 bands, %ld channels, every level, all items: %ld measurements\n",
-              channels, vexa::CountMeasurements(vexa::ProgramTestPlan));
+              channels, vexa::CountMeasurements(g_station->Plan));
   std::printf("  time %.2f s, %zu result lines (%.1f us per line)\n", run.seconds, run.lines,
               run.seconds * 1e6 / static_cast<double>(run.lines));
   std::printf("  peak RSS %.1f MB (%.1f MB before the run)\n", PeakRssKb() / 1024.0,

@@ -30,6 +30,8 @@ vexa_install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# vexa_build [CMAKE_ARGS...]: configures $VEXA_BUILD and builds everything, or only the
+# targets named in VEXA_TARGETS (for example instrument_suites).
 vexa_build() {
   # ccache, when installed, lets a second build folder (sanitizers, benchmarks) reuse the
   # objects of the first: paths are taken relative to the tree, and the build folder is not
@@ -40,5 +42,7 @@ vexa_build() {
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S "$VEXA_ROOT" -B "$VEXA_BUILD" -G Ninja "${launcher[@]}" "$@"
-  cmake --build "$VEXA_BUILD"
+  local targets=()
+  [ -n "${VEXA_TARGETS:-}" ] && read -r -a targets <<<"$VEXA_TARGETS"
+  cmake --build "$VEXA_BUILD" ${targets[@]+--target "${targets[@]}"}
 }

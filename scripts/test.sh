@@ -6,4 +6,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 # replay of its corpus (tests/fuzz/CMakeLists.txt).
 vexa_install_packages libclang-rt-14-dev
 vexa_build -DVEXA_BUILD_TESTS=ON "$@"
-ctest --test-dir "$VEXA_BUILD" -j"$(nproc)" --output-on-failure
+# A test that hangs fails after 5 minutes instead of holding up the whole run (the slowest
+# test takes seconds; the packaging tests set a longer limit of their own).
+ctest --test-dir "$VEXA_BUILD" -j"$(nproc)" --output-on-failure --timeout 300

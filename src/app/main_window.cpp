@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QWindow>
+#include <algorithm>
 #include <functional>
 
 #include "app/about_page.h"
@@ -20,6 +21,7 @@
 #include "gsm/reference_pages.h"
 #include "instrument/pages/dcsource_page.h"
 #include "instrument/pages/testset_page.h"
+#include "instrument/runs/instrument_station.h"
 #include "matching/match_page.h"
 #include "matching/smith_page.h"
 #include "ui/dialogs.h"
@@ -72,8 +74,10 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
       {"TabSheet9", "FILTER", [](TForm1& f) { return Keep(f.TabSheet9, new FilterPage); }, 0},
       {"TabSheet10", "SMITH", [](TForm1& f) { return Keep(f.TabSheet10, new SmithPage); }, 4},
       {"TabSheet12", "PLL", [](TForm1& f) { return Keep(f.TabSheet12, new PllPage); }, 3},
-      {"TabSheet13", "8960", [](TForm1& f) { return Keep(f.TabSheet13, new TestSetPage); }, 0},
-      {"TabSheet14", "66319", [](TForm1& f) { return Keep(f.TabSheet14, new DcSourcePage); }, 0},
+      {"TabSheet13", "8960",
+       [](TForm1& f) { return Keep(f.TabSheet13, new TestSetPage(f.Station())); }, 0},
+      {"TabSheet14", "66319",
+       [](TForm1& f) { return Keep(f.TabSheet14, new DcSourcePage(f.Station())); }, 0},
       {"TabSheet11", "ABOUT",
        [](TForm1& f) { return Keep(f.TabSheet11, new AboutPage(f.SkinData1)); }, 6},
   };
@@ -82,7 +86,8 @@ const std::vector<TForm1::PageEntry>& TForm1::PageTable() {
 
 TForm1::TForm1(QWidget* parent, PageBuild build)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      station_(std::make_unique<InstrumentStation>()) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromLatin1(kAppTitle));
   SkinData1 = new SkinData(this);
@@ -177,7 +182,16 @@ void TForm1::BuildRemainingPagesOrQuit() {
   }
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The pages are the window's children, which Qt deletes after the members: the two that work
+  // on the station go first.
+  for (Page* page : {static_cast<Page*>(TabSheet13), static_cast<Page*>(TabSheet14)}) {
+    std::replace(pages_.begin(), pages_.end(), page, static_cast<Page*>(nullptr));
+    delete page;
+  }
+  TabSheet13 = nullptr;
+  TabSheet14 = nullptr;
+}
 
 void TForm1::FormCreate() {
   // 1. the band updaters; 2. the clock, filled before its first tick; 3. to 5. the schematic

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace vexa {
@@ -29,6 +30,7 @@ class MatchPage;
 class Page;
 class SkinData;
 class TestSetPage;
+struct InstrumentStation;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -45,6 +47,7 @@ class TForm1 : public QWidget {
   enum class PageBuild { kAll, kVisibleFirst };
 
   explicit TForm1(QWidget* parent = nullptr, PageBuild build = PageBuild::kAll);
+  // Ends the instrument pages (their work on the station) before the station goes.
   ~TForm1() override;
 
   // Builds what kVisibleFirst leaves for later and runs the window's creation steps; does
@@ -54,6 +57,9 @@ class TForm1 : public QWidget {
   // Places the page control and the view selectors for the window's size; the pages follow
   // their sheets' size on their own resize (see eventFilter).
   void LayoutPages();
+
+  // The instruments the "8960" and "66319" pages and the test-plan window work on.
+  InstrumentStation& Station() { return *station_; }
 
   QTabWidget* PageControl1;
   // The sheets, in tab order. The five GSM views share the one "GSM" tab.
@@ -96,6 +102,7 @@ class TForm1 : public QWidget {
   void FormClose();
   void RestoreDesignSizeIfDragged();
 
+  std::unique_ptr<InstrumentStation> station_;
   std::vector<Page*> pages_;  // in tab order; null where a stand-in still holds the sheet
   std::array<QWidget*, 5> gsm_views_{};
   bool shown_once_ = false;

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/connection_options.h"
 #include "cli/run_terminal.h"
 #include "cli/testset_cli.h"
 #include "core/errors.h"
@@ -19,7 +20,8 @@ void StreamPage::AppendLine(const std::string& line) {
   out_.flush();
 }
 
-int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, std::ostream& err) {
+int ConfigureFromPlan(InstrumentStation& station, const std::string& file, bool no_reset,
+                      StreamPage& page, std::ostream& err) {
   PlanForm form;
   form.FormCreate();
   std::string notice;
@@ -39,14 +41,14 @@ int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, 
   if (no_reset)
     form.CheckBox1.checked = false;
 
-  err << TestSetDevice.ConnectionNote() << '\n';
-  TestSetDevice.SetMemo(&page);
+  err << station.TestSetDevice.ConnectionNote() << '\n';
+  station.TestSetDevice.SetMemo(&page);
   int code = 0;
   SetupResult setup;
   try {
     const bool finished = ConfigureTestSet(
-        ProgramTestPlan, [&form](TestPlan& plan) { CaptureTestPlan(form, plan); },
-        form.CheckBox1.checked, TestSetDevice, page, nullptr, &setup);
+        station.Plan, [&form](TestPlan& plan) { CaptureTestPlan(form, plan); },
+        form.CheckBox1.checked, station.TestSetDevice, page, nullptr, &setup);
     // The memo shows a failed open; failed commands it does not show.
     if (finished && !setup.Succeeded()) {
       code = 1;
@@ -60,7 +62,7 @@ int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, 
     err << MessageWithFullStop(error.what()) << '\n';
     code = 1;
   }
-  TestSetDevice.DetachMemo(&page);
+  station.TestSetDevice.DetachMemo(&page);
   return code == 0 && page.start_test_enabled() ? 0 : 1;
 }
 
@@ -88,8 +90,11 @@ int RunConfigure(const std::vector<std::string>& args, std::ostream& out, std::o
     return 1;
   }
   const StopSignals signals;
+  InstrumentStation station;
+  if (!ConnectStation(station, err))
+    return 2;
   StreamPage page(out);
-  const int code = ConfigureFromPlan(file, no_reset, page, err);
+  const int code = ConfigureFromPlan(station, file, no_reset, page, err);
   out.flush();
   return code == 0 && signals.StopRequested() ? 4 : code;
 }

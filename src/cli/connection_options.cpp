@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
-#include "instrument/bus/instrument_session.h"
 #include "instrument/bus/instrument_address.h"
+#include "instrument/bus/instrument_session.h"
+#include "instrument/runs/instrument_station.h"
 
 namespace vexa::cli {
 namespace {
@@ -44,11 +45,38 @@ std::string Apply(InstrumentSession& session, const Choice& choice, const char* 
   return error.empty() ? "" : error + " (" + option + ")";
 }
 
+Choice TestSetChoice() {
+  return {Environment("VEXA_TESTSET"), Environment("VEXA_TESTSET_TRANSPORT")};
+}
+
+Choice DcSourceChoice() {
+  return {Environment("VEXA_DCSOURCE"), Environment("VEXA_DCSOURCE_TRANSPORT")};
+}
+
+std::string Apply(InstrumentStation& station, const Choice& test_set, const Choice& dc_source) {
+  std::string error = Apply(station.TestSetDevice, test_set, "--testset");
+  if (error.empty())
+    error = Apply(station.DcSourceDevice, dc_source, "--dcsource");
+  return error;
+}
+
+void Export(const char* name, const std::optional<std::string>& value) {
+  if (value)
+    setenv(name, value->c_str(), 1);
+}
+
 }  // namespace
 
+bool ConnectStation(InstrumentStation& station, std::ostream& err) {
+  const std::string error = Apply(station, TestSetChoice(), DcSourceChoice());
+  if (!error.empty())
+    err << "vexa-cli: " << error << '\n';
+  return error.empty();
+}
+
 std::optional<int> ApplyConnectionOptions(std::vector<std::string>& args, std::ostream& err) {
-  Choice test_set{Environment("VEXA_TESTSET"), Environment("VEXA_TESTSET_TRANSPORT")};
-  Choice dc_source{Environment("VEXA_DCSOURCE"), Environment("VEXA_DCSOURCE_TRANSPORT")};
+  Choice test_set = TestSetChoice();
+  Choice dc_source = DcSourceChoice();
   struct Option {
     const char* name;
     std::optional<std::string>* slot;
@@ -87,13 +115,16 @@ std::optional<int> ApplyConnectionOptions(std::vector<std::string>& args, std::o
   }
   args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(used));
 
-  std::string error = Apply(TestSetDevice, test_set, "--testset");
-  if (error.empty())
-    error = Apply(DcSourceDevice, dc_source, "--dcsource");
-  if (!error.empty()) {
+  // Checked on a station of its own; the command builds its station from the environment.
+  InstrumentStation checked;
+  if (const std::string error = Apply(checked, test_set, dc_source); !error.empty()) {
     err << "vexa-cli: " << error << '\n';
     return 2;
   }
+  Export("VEXA_TESTSET", test_set.address);
+  Export("VEXA_TESTSET_TRANSPORT", test_set.transport);
+  Export("VEXA_DCSOURCE", dc_source.address);
+  Export("VEXA_DCSOURCE_TRANSPORT", dc_source.transport);
   return std::nullopt;
 }
 

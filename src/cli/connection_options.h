@@ -13,12 +13,22 @@
 #include <string>
 #include <vector>
 
+namespace vexa {
+struct InstrumentStation;
+}  // namespace vexa
+
 namespace vexa::cli {
 
-// Takes the connection options from the front of `args` and sets both sessions' connections.
-// Returns nullopt when all is well, or the exit code (2, bad usage) after a one-line message
-// on `err`.
+// Takes the connection options from the front of `args` and checks them with the environment
+// variables they stand for. The options given then replace those variables in this process's
+// environment, from which the command builds its station (ConnectStation). Returns nullopt
+// when all is well, or the exit code (2, bad usage) after a one-line message on `err`.
 std::optional<int> ApplyConnectionOptions(std::vector<std::string>& args, std::ostream& err);
+
+// Sets the connections of both sessions of `station` from the environment variables (and so
+// from the options ApplyConnectionOptions took). Returns false, after a one-line message on
+// `err` naming the option, when a connection cannot be used (the command then exits with 2).
+bool ConnectStation(InstrumentStation& station, std::ostream& err);
 
 // The help text's paragraph on these options.
 const char* ConnectionOptionsHelp();

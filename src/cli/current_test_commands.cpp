@@ -8,15 +8,17 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/connection_options.h"
 #include "cli/run_terminal.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/latin1.h"
 #include "core/text_format.h"
-#include "instrument/runs/current_plot_data.h"
-#include "instrument/runs/current_test_run.h"
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/runs/current_plot_data.h"
+#include "instrument/runs/current_test_run.h"
+#include "instrument/runs/instrument_station.h"
 
 namespace vexa::cli {
 namespace {
@@ -141,14 +143,17 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
     }
   }
 
-  err << DcSourceDevice.ConnectionNote() << '\n';
+  InstrumentStation station;
+  if (!ConnectStation(station, err))
+    return kUsage;
+  err << station.DcSourceDevice.ConnectionNote() << '\n';
   StopSignals signals;
   TerminalCurrentView view(out, err, demo);
-  DcSourceDevice.SetMemo(&view);
+  station.DcSourceDevice.SetMemo(&view);
   int code = kFinished;
   bool ran = false;
   {
-    CurrentTestRun run(DcSourceDevice, view, SystemRunClock());
+    CurrentTestRun run(station.DcSourceDevice, view, SystemRunClock());
     view.SetRun(&run);
     // Stop from the signal's watcher, also while the run waits in a bus call.
     const StopSignals::ActionScope stop = signals.OnStop([&run] { run.RequestStop(); });
@@ -178,7 +183,7 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
     }
     view.SetRun(nullptr);
   }
-  DcSourceDevice.DetachMemo(&view);
+  station.DcSourceDevice.DetachMemo(&view);
   out.flush();
   // The batches of a run that began, also one stopped early, in the plot's "Save CSV" format.
   if (!csv.empty() && ran) {

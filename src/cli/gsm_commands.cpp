@@ -1,3 +1,4 @@
+#include "cli/cli_text.h"
 #include "cli/commands.h"
 #include "cli/page_cli.h"
 #include "core/convert.h"
@@ -59,16 +60,6 @@ int RunHarmonics(const std::vector<std::string>& args, std::ostream& out, std::o
   }
 }
 
-// Range messages of the form: printed, and the handler goes on (no failure).
-class StderrMessages : public FormMessages {
- public:
-  explicit StderrMessages(std::ostream& err) : err_(err) {}
-  void ShowMessage(const std::string& text) override { err_ << text << '\n'; }
-
- private:
-  std::ostream& err_;
-};
-
 // The ARFCN view's keys, actions and fields on `form`. Per band (egsm, dcs, pcs, gsm850):
 // --BAND the entry field, --BAND-preset the preset box (typing or choosing runs its handler),
 // --BAND-bar the scroll bar (a move runs its handler when the position changes).
@@ -128,7 +119,8 @@ PageCli ArfcnPageCli(ArfcnForm& form) {
 }
 
 int RunGsm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  StderrMessages messages(err);
+  // Range messages: printed, and the handler goes on (no failure).
+  StderrMessages messages(err, [](const std::string&) { return false; });
   ArfcnForm form(messages);
   form.FormCreate();
   return RunPageCli(ArfcnPageCli(form), args, out, err);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/connection_options.h"
 #include "cli/run_terminal.h"
 #include "cli/testset_cli.h"
 #include "core/text_format.h"
@@ -109,17 +110,20 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
   // A signal during the set-up lets it finish (the test set is not left half set up); then
   // no run starts.
   StopSignals signals;
+  InstrumentStation station;
+  if (!ConnectStation(station, err))
+    return kUsage;
   StreamPage page(out);
-  if (ConfigureFromPlan(file, no_reset, page, err) != 0)
+  if (ConfigureFromPlan(station, file, no_reset, page, err) != 0)
     return kRefused;
-  if (series && ProgramTestPlan.antennaMode && ProgramTestPlan.antennaStep <= 0) {
-    err << "vexa-cli: --series needs a Degree/Turn of 1 or more; with "
-        << ProgramTestPlan.antennaStep << " the antenna never makes a full turn.\n";
+  if (series && station.Plan.antennaMode && station.Plan.antennaStep <= 0) {
+    err << "vexa-cli: --series needs a Degree/Turn of 1 or more; with " << station.Plan.antennaStep
+        << " the antenna never makes a full turn.\n";
     return kRefused;
   }
 
   TerminalRunView view(page, err);
-  TestSetDevice.SetMemo(&page);
+  station.TestSetDevice.SetMemo(&page);
   int code = kPassed;
   bool write_failed = false;
   for (int run_number = 1;; ++run_number) {
@@ -131,7 +135,7 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
     GsmRunOptions options;
     options.trace_path = trace;
     options.trace_append = run_number > 1;
-    GsmTestRun run(ProgramTestPlan, TestSetDevice, view, SystemRunClock(), options);
+    GsmTestRun run(station.Plan, station.TestSetDevice, view, SystemRunClock(), options);
     view.SetRun(&run);
     // Stop Test from the signal's watcher, also while the run waits in a bus call.
     const StopSignals::ActionScope stop = signals.OnStop([&run] { run.RequestStop(); });
@@ -149,7 +153,7 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
       code = kStoppedEarly;
       break;
     }
-    const bool series_goes_on = ProgramTestPlan.antennaMode && ProgramTestPlan.antennaAngle < 360;
+    const bool series_goes_on = station.Plan.antennaMode && station.Plan.antennaAngle < 360;
     // A trace of a series' earlier run that could not be written counts too.
     write_failed = write_failed || run.log_failed();
     if (!series || !series_goes_on) {
@@ -157,7 +161,7 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
       break;
     }
   }
-  TestSetDevice.DetachMemo(&page);
+  station.TestSetDevice.DetachMemo(&page);
   out.flush();
   return code;
 }

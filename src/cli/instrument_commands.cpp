@@ -1,10 +1,12 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/connection_options.h"
 #include "cli/run_terminal.h"
 #include "core/latin1.h"
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/runs/instrument_station.h"
 
 namespace vexa::cli {
 namespace {
@@ -33,9 +35,10 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out, std::ost
     return 2;
   }
   const bool test_set = args[0] == "testset";
-  InstrumentSession& session = test_set ? TestSetDevice : DcSourceDevice;
-  bool (*const send)(const std::string&) =
-      test_set ? SendTestSetConsoleCommand : SendDcSourceConsoleCommand;
+  InstrumentStation station;
+  if (!ConnectStation(station, err))
+    return 2;
+  InstrumentSession& session = test_set ? station.TestSetDevice : station.DcSourceDevice;
   const StopSignals signals;
   err << session.ConnectionNote() << '\n';
   StreamMemo memo(out);
@@ -43,7 +46,7 @@ int RunConsole(const std::vector<std::string>& args, std::ostream& out, std::ost
   bool all_succeeded = true;
   bool stopped = false;
   for (std::size_t i = 1; i < args.size() && !stopped; ++i) {
-    if (!send(args[i]))
+    if (!session.SendConsoleText(args[i]))
       all_succeeded = false;
     stopped = signals.StopRequested() && i + 1 < args.size();
   }

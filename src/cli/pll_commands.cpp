@@ -4,29 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_text.h"
 #include "cli/commands.h"
+#include "cli/page_cli.h"
 #include "core/atomic_file.h"
-#include "core/errors.h"
 #include "design/pll_form.h"
 
 namespace vexa::cli {
 namespace {
 
 constexpr char kUsage[] = "pll [\"KEY=TEXT\"]... [calc] [--csv FILE]";
-
-// Every message of the page refuses the design: the later actions do not run, exit status 1.
-class StderrMessages : public FormMessages {
- public:
-  explicit StderrMessages(std::ostream& err) : err_(err) {}
-  void ShowMessage(const std::string& text) override {
-    err_ << text << '\n';
-    refused = true;
-  }
-  bool refused = false;
-
- private:
-  std::ostream& err_;
-};
 
 struct KeyHelp {
   const char* key;
@@ -83,18 +70,6 @@ void PrintHelp(const PllForm& form, std::ostream& out) {
          "(the\nlater ones do not run), 2 bad usage.\n";
 }
 
-// The value with each line break written as the two characters "\n".
-std::string OneLine(const std::string& text) {
-  std::string line;
-  for (char c : text) {
-    if (c == '\n')
-      line += "\\n";
-    else
-      line += c;
-  }
-  return line;
-}
-
 // Written whole or not at all: a file that stood there stays as it was when the write fails.
 bool WriteCsv(const PllForm& form, const std::string& path, std::ostream& err) {
   if (const int error = ReplaceFileAtomically(path, form.TransientCsv()); error != 0) {
@@ -104,73 +79,38 @@ bool WriteCsv(const PllForm& form, const std::string& path, std::ostream& err) {
   return true;
 }
 
-struct Assignment {
-  ValueListRow* row;
-  std::string text;
-};
+// Every message of the page refuses the design: the later calcs do not run, exit status 1.
+PageCli PllPageCli(PllForm& form, const StderrMessages& messages, std::string& csv) {
+  PageCli page;
+  page.page = "pll";
+  page.assignments = true;
+  page.help = [&form](std::ostream& out) { PrintHelp(form, out); };
+  for (const ValueListRow& row : form.ValueListEditor1) {
+    if (row.key == kPllSeparatorKey)
+      continue;
+    page.keys.push_back(
+        {row.key, "", ValueKind::kText,
+         [&form, key = row.key](const std::string& text) { form.FindRow(key)->value = text; }});
+    page.fields.push_back({row.key, [&form, key = row.key] { return form.FindRow(key)->value; }});
+  }
+  page.actions.push_back({"calc", "click \"Calc\" (Button6)", ValueKind::kNone,
+                          [&form, &messages](const std::string&) {
+                            if (!messages.refused())
+                              form.Button6Click();
+                          }});
+  page.options.push_back({"csv", "FILE", [&csv](const std::string& path) { csv = path; }});
+  return page;
+}
 
 int RunPll(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   StderrMessages messages(err);
   PllForm form(messages);
-
-  // Read the whole command line first: bad usage runs nothing.
-  std::vector<Assignment> assignments;
-  int calcs = 0;
   std::string csv;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintHelp(form, out);
-      return 0;
-    }
-    if (arg == "--csv") {
-      if (i + 1 >= args.size()) {
-        err << "vexa-cli pll: --csv needs a FILE\n";
-        return 2;
-      }
-      csv = args[++i];
-      continue;
-    }
-    if (arg == "calc") {
-      ++calcs;
-      continue;
-    }
-    const std::size_t equals = arg.find('=');
-    if (equals == std::string::npos) {
-      err << "vexa-cli pll: unknown action '" << arg << "' (see vexa-cli pll --help)\n";
-      return 2;
-    }
-    const std::string key = arg.substr(0, equals);
-    ValueListRow* row = key == kPllSeparatorKey ? nullptr : form.FindRow(key);
-    if (!row) {
-      err << "vexa-cli pll: unknown key '" << key << "' (see vexa-cli pll --help)\n";
-      return 2;
-    }
-    if (calcs > 0) {
-      err << "vexa-cli pll: key '" << key << "' after calc; keys come first\n";
-      return 2;
-    }
-    assignments.push_back({row, arg.substr(equals + 1)});
-  }
-
-  for (const Assignment& assignment : assignments)
-    assignment.row->value = assignment.text;
-  int status = 0;
-  for (int i = 0; i < calcs && !messages.refused; ++i) {
-    try {
-      form.Button6Click();
-    } catch (const Error& error) {
-      err << MessageWithFullStop(error.what()) << '\n';
-      status = 1;
-      break;
-    }
-  }
-  if (messages.refused)
+  int status = RunPageCli(PllPageCli(form, messages, csv), args, out, err);
+  if (status == 2)
+    return status;
+  if (messages.refused())
     status = 1;
-  for (const ValueListRow& row : form.ValueListEditor1) {
-    if (row.key != kPllSeparatorKey)
-      out << row.key << '=' << OneLine(row.value) << '\n';
-  }
   if (!csv.empty() && !WriteCsv(form, csv, err))
     status = 1;
   return status;

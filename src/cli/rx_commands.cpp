@@ -5,33 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_text.h"
 #include "cli/commands.h"
 #include "cli/page_cli.h"
+#include "core/atomic_file.h"
 #include "core/convert.h"
 #include "core/errors.h"
 #include "core/file_reader.h"
 #include "design/lineup_csv.h"
+#include "design/rx_chart.h"
 #include "design/rx_form.h"
 
 namespace vexa::cli {
 namespace {
 
 constexpr char kUsage[] =
-    "rx [--stages N] [--cell C,ROW=TEXT]... [\"KEY=TEXT\"]... [--lineup FILE.csv] [analyse]";
-
-// Every message of the page refuses what was asked: the later steps do not run, exit status 1.
-class StderrMessages : public FormMessages {
- public:
-  explicit StderrMessages(std::ostream& err) : err_(err) {}
-  void ShowMessage(const std::string& text) override {
-    err_ << text << '\n';
-    refused = true;
-  }
-  bool refused = false;
-
- private:
-  std::ostream& err_;
-};
+    "rx [--stages N] [--cell C,ROW=TEXT]... [\"KEY=TEXT\"]... [--lineup FILE.csv] [analyse] "
+    "[--chart-csv FILE]";
 
 enum class StepKind { kStages, kCell, kParameter, kLineup, kAnalyse };
 
@@ -108,6 +98,12 @@ void PrintHelp(const RxForm& form, std::ostream& out) {
     out << "        \"" << row.key << "=TEXT\" [" << row.value << "]\n";
   out << "  --lineup FILE.csv\n      open a line-up file: the stages and the system parameters "
          "from FILE\n"
+      << "  --chart-csv FILE\n      after the run, write the bars of \"Chart...\": the header "
+         "line\n      \""
+      << kRxChartCsvHeader
+      << "\", then one row per stage with the gain and "
+         "the noise\n      figure from the input up to that stage (a line-up that cannot be "
+         "analysed: the\n      header alone); written whole or not at all\n"
       << "\nActions:\n  analyse\n      click the analysis button (BitBtn4): rows 8 to 14 of "
          "every stage and the\n      \"System Analysis\" values\n"
       << "\nPrinted: every stage cell of rows 1 to 14 as \"stage C ROW: TEXT\", stage by stage, "
@@ -164,14 +160,31 @@ bool OpenLineup(RxForm& form, const std::string& path, std::ostream& err) {
   return true;
 }
 
+// Written whole or not at all: a file that stood there stays as it was when the write fails.
+bool WriteChartCsv(const RxForm& form, const std::string& path, std::ostream& err) {
+  if (const int error = ReplaceFileAtomically(path, RxChartCsv(MakeRxChart(form))); error != 0) {
+    err << "vexa-cli rx: cannot write '" << path << "': " << std::strerror(error) << '\n';
+    return false;
+  }
+  return true;
+}
+
 // Reads the command line into steps; false after a one-line hint for bad usage.
 bool ParseSteps(const std::vector<std::string>& args, std::vector<Step>& steps, bool& help,
-                std::ostream& err) {
+                std::string& chart_csv, std::ostream& err) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       help = true;
       return true;
+    }
+    if (arg == "--chart-csv") {
+      if (i + 1 >= args.size()) {
+        err << "vexa-cli rx: --chart-csv needs a FILE\n";
+        return false;
+      }
+      chart_csv = args[++i];
+      continue;
     }
     Step step;
     step.option = arg;
@@ -216,12 +229,15 @@ bool ParseSteps(const std::vector<std::string>& args, std::vector<Step>& steps, 
 }
 
 int RunRx(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // Every message of the page refuses what was asked: the later steps do not run, exit
+  // status 1.
   StderrMessages messages(err);
   RxForm form(messages);
 
   std::vector<Step> steps;
   bool help = false;
-  if (!ParseSteps(args, steps, help, err))
+  std::string chart_csv;
+  if (!ParseSteps(args, steps, help, chart_csv, err))
     return 2;
   if (help) {
     PrintHelp(form, out);
@@ -261,12 +277,15 @@ int RunRx(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       err << MessageWithFullStop(error.what()) << '\n';
       status = 1;
     }
-    if (messages.refused)
+    if (messages.refused())
       status = 1;
     if (status != 0)
       break;
   }
   PrintPage(form, out);
+  out.flush();  // the printed fields before the file, should FILE be /dev/stdout
+  if (!chart_csv.empty() && !WriteChartCsv(form, chart_csv, err))
+    status = 1;
   return status;
 }
 
@@ -276,7 +295,8 @@ std::vector<Command> RxCommands() {
   return {
       {"rx", kUsage,
        "The RX page: set the stages and the system parameters, run the cascade analysis, print "
-       "every cell and value (vexa-cli rx --help lists the rows and keys).",
+       "every cell and value, write the chart's bars as CSV (vexa-cli rx --help lists the rows "
+       "and keys).",
        RunRx},
   };
 }

@@ -14,23 +14,6 @@ namespace {
 
 constexpr int kEnter = 13;
 
-// A text field of the form: the key sets it as typing would, and it prints as it stands.
-struct TextField {
-  const char* key;
-  const char* caption;
-  std::string SmithForm::*text;
-};
-
-constexpr TextField kKeys[] = {
-    {"r", "\"R\", resistance in ohms (LabeledEdit10); no handler runs", &SmithForm::LabeledEdit10},
-    {"x", "\"+j X\", reactance in ohms (LabeledEdit11); no handler runs",
-     &SmithForm::LabeledEdit11},
-    {"freq",
-     "\"Freq  MHz  C/L  pF/nH\", frequency of the equivalent circuits (LabeledEdit12); no "
-     "handler runs",
-     &SmithForm::LabeledEdit12},
-};
-
 // "X,Y": two integers, blanks around each allowed.
 std::optional<std::pair<int, int>> ParsePixel(const std::string& text) {
   const std::size_t comma = text.find(',');
@@ -50,11 +33,7 @@ PageCli SmithPageCli(SmithForm& form) {
       "The SMITH page: a 50-ohm Smith chart on a 352 x 352 image (pixel 176,176 is the centre, "
       "y downward); the marked impedance, its reflection and equivalent circuits. "
       "vexa-cli smith --touchstone FILE prints each point of a .s1p/.s2p file instead.";
-  for (const TextField& field : kKeys) {
-    page.keys.push_back(
-        {field.key, field.caption, ValueKind::kText,
-         [&form, member = field.text](const std::string& text) { form.*member = text; }});
-  }
+  AddTextKeys<SmithForm>(page, form, kSmithFields);
   const auto at_pixel = [&form](void (SmithForm::*handler)(int, int)) {
     return [&form, handler](const std::string& value) {
       const auto pixel = ParsePixel(value);  // checked before anything runs
@@ -76,16 +55,7 @@ PageCli SmithPageCli(SmithForm& form) {
   const auto field = [&page](const char* key, std::function<std::string()> text) {
     page.fields.push_back({key, std::move(text)});
   };
-  field("r", [&form] { return form.LabeledEdit10; });
-  field("x", [&form] { return form.LabeledEdit11; });
-  field("freq", [&form] { return form.LabeledEdit12; });
-  field("impedance", [&form] { return form.Label55; });
-  field("gamma", [&form] { return form.Label64; });
-  field("circuit", [&form] { return form.Label56; });
-  field("r1", [&form] { return form.Label57; });
-  field("l1", [&form] { return form.Label58; });
-  field("r2", [&form] { return form.Label59; });
-  field("l2", [&form] { return form.Label60; });
+  AddTextFields<SmithForm>(page, form, kSmithFields);
   field("marker",
         [&form] { return std::to_string(form.MarkerLeft) + "," + std::to_string(form.MarkerTop); });
   field("scroll", [&form] { return std::to_string(form.ScrollPosition); });

@@ -10,6 +10,7 @@
 
 #include "core/memo_sink.h"
 #include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/instrument_station.h"
 #include "instrument/runs/run_log.h"
 #include "instrument/runs/testset_config.h"
 
@@ -62,12 +63,13 @@ class StreamPage : public MemoSink, public ConfigureView {
   bool start_test_enabled_ = false;
 };
 
-// "Config" in the test-plan window as it opens, or with `file` opened into it as "Open Tpl"
-// does, "*RST" unchecked with `no_reset`: prints the driver note on `err` and the memo lines
+// "Config" in the test-plan window of `station` as it opens, or with `file` opened into it as "Open
+// Tpl" does, "*RST" unchecked with `no_reset`: prints the driver note on `err` and the memo lines
 // through `page`. Returns 0, or 1 (message on `err`) when `file` does not exist, opening or the
 // capture stopped on an error, the test set could not be opened or a set-up command failed, or
 // Start Test was not enabled. The notice of lists that the file rule reads otherwise than they
 // look goes to `err` as well.
-int ConfigureFromPlan(const std::string& file, bool no_reset, StreamPage& page, std::ostream& err);
+int ConfigureFromPlan(InstrumentStation& station, const std::string& file, bool no_reset,
+                      StreamPage& page, std::ostream& err);
 
 }  // namespace vexa::cli

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/form_fields.h"
 #include "core/form_messages.h"
 
 namespace vexa {
@@ -120,6 +121,24 @@ class TransForm {
   void RxlevRoutine();
 
   FormMessages& messages_;
+};
+
+// The form's texts, in vexa-cli's printing order (it prints the scroll bar before the range
+// and the balun's form before R1).
+inline constexpr FormField<TransForm> kTransFields[] = {
+    {"s11", "Edit3", "S11(dB)", &TransForm::Edit3},
+    {"vswr", "Edit4", "VSWR", &TransForm::Edit4},
+    {"dbm", "Edit5", "dBm", &TransForm::Edit5},
+    {"mw", "Edit6", "mW", &TransForm::Edit6},
+    {"mil", "Edit7", "mil", &TransForm::Edit7},
+    {"mm", "Edit8", "mm", &TransForm::Edit8},
+    {"rxlev", "Edit10", "RXLEV", &TransForm::Edit10},
+    {"rxlev-range", "Label25", "RXLEV range", &TransForm::Label25, FieldUse::kPrinted},
+    {"r1", "Edit25", "R1, ohms", &TransForm::Edit25},
+    {"r2", "Edit26", "R2, ohms", &TransForm::Edit26},
+    {"freq", "Edit27", "Freq, MHz", &TransForm::Edit27},
+    {"c", "Label70", "capacitance result, \"C=... pF\"", &TransForm::Label70},
+    {"l", "Label71", "inductance result, \"L=... nH\"", &TransForm::Label71},
 };
 
 // The three program buttons start a desktop program. Each role lists the usual Linux programs,

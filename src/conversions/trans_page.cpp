@@ -83,6 +83,7 @@ TransPage::TransPage(QWidget* parent) : Page("TabSheet2", parent), form_(*this) 
   BuildPairs();
   BuildBalun();
   BuildProgramButtons();
+  fields_.Bind(this, kTransFields);
   ShowForm();
   Connect();
 }
@@ -251,17 +252,7 @@ void TransPage::Handle(const std::function<void()>& handler) {
 }
 
 void TransPage::ReadInput() {
-  const auto typed = [](const QLineEdit* edit) { return edit->text().toStdString(); };
-  form_.Edit3 = typed(Edit3);
-  form_.Edit4 = typed(Edit4);
-  form_.Edit5 = typed(Edit5);
-  form_.Edit6 = typed(Edit6);
-  form_.Edit7 = typed(Edit7);
-  form_.Edit8 = typed(Edit8);
-  form_.Edit10 = typed(Edit10);
-  form_.Edit25 = typed(Edit25);
-  form_.Edit26 = typed(Edit26);
-  form_.Edit27 = typed(Edit27);
+  fields_.Read(form_);
   form_.ComboBox5 = ComboBox5->currentText().toStdString();
   // A keyboard selection checks a balun button without a handler; the form keeps it.
   form_.RadioButton7 = RadioButton7->isChecked();
@@ -269,19 +260,7 @@ void TransPage::ReadInput() {
 }
 
 void TransPage::ShowForm() {
-  ShowEditText(Edit3, form_.Edit3);
-  ShowEditText(Edit4, form_.Edit4);
-  ShowEditText(Edit5, form_.Edit5);
-  ShowEditText(Edit6, form_.Edit6);
-  ShowEditText(Edit7, form_.Edit7);
-  ShowEditText(Edit8, form_.Edit8);
-  ShowEditText(Edit10, form_.Edit10);
-  ShowEditText(Edit25, form_.Edit25);
-  ShowEditText(Edit26, form_.Edit26);
-  ShowEditText(Edit27, form_.Edit27);
-  ShowLabelText(Label25, form_.Label25);
-  ShowLabelText(Label70, form_.Label70);
-  ShowLabelText(Label71, form_.Label71);
+  fields_.Show(form_);
   if (!Label66->text().isEmpty())  // shown from the window's creation on
     ShowLabelText(Label66, form_.Label66);
   {

@@ -15,6 +15,7 @@
 
 #include "conversions/trans_form.h"
 #include "core/form_messages.h"
+#include "ui/form_binding.h"
 #include "ui/page.h"
 
 namespace vexa {
@@ -78,6 +79,7 @@ class TransPage : public Page, private FormMessages {
   void ShowMessage(const std::string& text) override;
 
   TransForm form_;
+  FormBinding<TransForm> fields_;
   QString search_path_;
   std::function<bool(const QString&)> starter_;
 };

@@ -62,6 +62,34 @@ CascadeAnalysis Refused(std::string why) {
   return refused;
 }
 
+// The system values from the cascade's totals: gain (dB), noise factor and the sum of the
+// input-referred reciprocal intercepts (both linear), over the noise bandwidth in Hz.
+void FillSystemValues(const CascadeParameters& parameters, double bandwidth, double total_gain,
+                      double noise_factor, double intercept_sum, CascadeAnalysis& analysis) {
+  const double pin = parameters.input_power;
+  const double nf = 10.0 * std::log10(noise_factor);
+  const double log_inverse_sum = std::log10(1.0 / intercept_sum);
+  const double iip3 = 10.0 * log_inverse_sum;
+  const double noise_level = 10.0 * std::log10(bandwidth) + kThermalNoiseDbmPerHz;
+  auto& v = analysis.system;
+  v[kCascadeGain] = total_gain;
+  v[kCascadeNf] = nf;
+  v[kCascadeNoiseTemp] = (noise_factor - 1.0) * parameters.noise_source_ref;
+  v[kCascadeSnr] = pin - (nf + noise_level);
+  v[kCascadeMds] = nf + noise_level;
+  v[kCascadeSensitivity] = nf + noise_level + parameters.snr_for_sensi;
+  v[kCascadeNoiseFloor] = nf + kThermalNoiseDbmPerHz;
+  v[kCascadeIip3] = iip3;
+  v[kCascadeOip3] = iip3 + total_gain;
+  v[kCascadeInputImDbm] = 3.0 * pin - 20.0 * log_inverse_sum;
+  v[kCascadeInputImDbc] = 2.0 * pin - 20.0 * log_inverse_sum;
+  v[kCascadeOutputImDbm] = 3.0 * pin + total_gain - 20.0 * log_inverse_sum;
+  v[kCascadeOutputImDbc] = 2.0 * pin - 20.0 * log_inverse_sum;
+  v[kCascadeSfdr] =
+      (10.0 * log_inverse_sum - kThermalNoiseDbmPerHz - 10.0 * std::log10(bandwidth) - nf) * 2.0 /
+      3.0;
+}
+
 }  // namespace
 
 const char* const kCascadeNoStagesMessage = "The line-up has no stages to analyse.";
@@ -157,28 +185,7 @@ CascadeAnalysis AnalyzeCascade(const std::vector<CascadeStage>& stages,
     analysis.stages[i].dip3_dip3 = intercept_term[i] / intercept_sum;
   }
 
-  const double pin = parameters.input_power;
-  const double nf = 10.0 * std::log10(noise_factor);
-  const double log_inverse_sum = std::log10(1.0 / intercept_sum);
-  const double iip3 = 10.0 * log_inverse_sum;
-  const double noise_level = 10.0 * std::log10(bandwidth) + kThermalNoiseDbmPerHz;
-  auto& v = analysis.system;
-  v[kCascadeGain] = total_gain;
-  v[kCascadeNf] = nf;
-  v[kCascadeNoiseTemp] = (noise_factor - 1.0) * parameters.noise_source_ref;
-  v[kCascadeSnr] = pin - (nf + noise_level);
-  v[kCascadeMds] = nf + noise_level;
-  v[kCascadeSensitivity] = nf + noise_level + parameters.snr_for_sensi;
-  v[kCascadeNoiseFloor] = nf + kThermalNoiseDbmPerHz;
-  v[kCascadeIip3] = iip3;
-  v[kCascadeOip3] = iip3 + total_gain;
-  v[kCascadeInputImDbm] = 3.0 * pin - 20.0 * log_inverse_sum;
-  v[kCascadeInputImDbc] = 2.0 * pin - 20.0 * log_inverse_sum;
-  v[kCascadeOutputImDbm] = 3.0 * pin + total_gain - 20.0 * log_inverse_sum;
-  v[kCascadeOutputImDbc] = 2.0 * pin - 20.0 * log_inverse_sum;
-  v[kCascadeSfdr] =
-      (10.0 * log_inverse_sum - kThermalNoiseDbmPerHz - 10.0 * std::log10(bandwidth) - nf) * 2.0 /
-      3.0;
+  FillSystemValues(parameters, bandwidth, total_gain, noise_factor, intercept_sum, analysis);
 
   if (std::string why = NonFiniteRefusal(analysis); !why.empty())
     return Refused(std::move(why));

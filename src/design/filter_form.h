@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/form_fields.h"
 #include "core/form_messages.h"
 #include "design/chart_model.h"
 #include "design/filter.h"
@@ -75,6 +76,23 @@ class FilterForm {
   void AxisKeyDown(int key, ChartAxis& axis, const std::string& text, bool maximum);
 
   FormMessages& messages_;
+};
+
+// The form's texts, in vexa-cli's printing order (it prints the family before fp, the two
+// options before n and the curve after it).
+inline constexpr FormField<FilterForm> kFilterFields[] = {
+    {"fp", "LabeledEdit1", "\"fp <= MHz\" (Bessel: start of the drawn range, MHz)",
+     &FilterForm::LabeledEdit1},
+    {"fs", "LabeledEdit2", "\"fs >= MHz\" (Bessel: stop frequency, MHz)",
+     &FilterForm::LabeledEdit2},
+    {"ap", "LabeledEdit3", "\"ap <= dB\" (Bessel: \"Max tol. %\")", &FilterForm::LabeledEdit3},
+    {"as", "LabeledEdit4", "\"as >= dB\" (Bessel: \"T0 us\")", &FilterForm::LabeledEdit4},
+    {"n", "LabeledEdit5", "\"N\"", &FilterForm::LabeledEdit5, FieldUse::kKey,
+     ", the order Calc writes"},
+    {"min-x", "LabeledEdit6", "\"Min X MHz\"", &FilterForm::LabeledEdit6},
+    {"max-x", "LabeledEdit7", "\"Max X MHz\"", &FilterForm::LabeledEdit7},
+    {"min-y", "LabeledEdit8", "\"Min Y dB\"", &FilterForm::LabeledEdit8},
+    {"max-y", "LabeledEdit9", "\"Max Y dB\"", &FilterForm::LabeledEdit9},
 };
 
 }  // namespace vexa

@@ -26,6 +26,7 @@ void ShowCaption(LabeledEdit* edit, const std::string& caption) {
 FilterPage::FilterPage(QWidget* parent) : Page("TabSheet9", parent), form_(*this) {
   BuildControls();
   BuildChart();
+  fields_.Bind(this, kFilterFields);
   ShowForm();
   ShowChart();
   Connect();
@@ -166,20 +167,11 @@ void FilterPage::Handle(const std::function<void()>& handler) {
 }
 
 void FilterPage::ReadInput() {
-  const auto typed = [](const QLineEdit* edit) { return edit->text().toStdString(); };
   form_.ComboBox6 = ComboBox6->findText(ComboBox6->currentText(), Qt::MatchExactly);
-  form_.LabeledEdit1 = typed(LabeledEdit1);
-  form_.LabeledEdit2 = typed(LabeledEdit2);
-  form_.LabeledEdit3 = typed(LabeledEdit3);
-  form_.LabeledEdit4 = typed(LabeledEdit4);
+  fields_.Read(form_);
   form_.RadioButton5 = RadioButton5->isChecked();
   form_.RadioButton6 = RadioButton6->isChecked();
   form_.CheckBox1 = CheckBox1->isChecked();
-  form_.LabeledEdit5 = typed(LabeledEdit5);
-  form_.LabeledEdit6 = typed(LabeledEdit6);
-  form_.LabeledEdit7 = typed(LabeledEdit7);
-  form_.LabeledEdit8 = typed(LabeledEdit8);
-  form_.LabeledEdit9 = typed(LabeledEdit9);
 }
 
 void FilterPage::ShowForm() {
@@ -189,10 +181,7 @@ void FilterPage::ShowForm() {
         ComboBox6->currentIndex() != form_.ComboBox6)
       ComboBox6->setCurrentIndex(form_.ComboBox6);
   }
-  ShowEditText(LabeledEdit1, form_.LabeledEdit1);
-  ShowEditText(LabeledEdit2, form_.LabeledEdit2);
-  ShowEditText(LabeledEdit3, form_.LabeledEdit3);
-  ShowEditText(LabeledEdit4, form_.LabeledEdit4);
+  fields_.Show(form_);
   ShowCaption(LabeledEdit1, form_.LabeledEdit1Caption);
   ShowCaption(LabeledEdit2, form_.LabeledEdit2Caption);
   ShowCaption(LabeledEdit3, form_.LabeledEdit3Caption);
@@ -208,11 +197,6 @@ void FilterPage::ShowForm() {
   for (QWidget* control : {static_cast<QWidget*>(RadioButton5), static_cast<QWidget*>(RadioButton6),
                            static_cast<QWidget*>(CheckBox1)})
     control->setEnabled(form_.ToleranceControlsEnabled);
-  ShowEditText(LabeledEdit5, form_.LabeledEdit5);
-  ShowEditText(LabeledEdit6, form_.LabeledEdit6);
-  ShowEditText(LabeledEdit7, form_.LabeledEdit7);
-  ShowEditText(LabeledEdit8, form_.LabeledEdit8);
-  ShowEditText(LabeledEdit9, form_.LabeledEdit9);
 }
 
 void FilterPage::ShowChart() {

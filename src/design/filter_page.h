@@ -12,6 +12,7 @@
 #include "core/form_messages.h"
 #include "design/design_chart_view.h"
 #include "design/filter_form.h"
+#include "ui/form_binding.h"
 #include "ui/labeled_edit.h"
 #include "ui/page.h"
 
@@ -70,6 +71,7 @@ class FilterPage : public Page, private FormMessages {
   void ShowMessage(const std::string& text) override;
 
   FilterForm form_;
+  FormBinding<FilterForm> fields_;
 };
 
 }  // namespace vexa

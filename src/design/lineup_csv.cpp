@@ -209,24 +209,11 @@ std::string StageNumberText(const std::string& field) {
   return plain ? field : Quoted(field);
 }
 
-// Reads the whole file into `lineup`; the refusal message, or "" when it is a line-up.
-std::string ReadLineup(std::string_view text, const std::vector<std::string>& parameter_keys,
-                       Lineup& lineup) {
-  if (text.size() > kLineupMaxFileBytes)
-    return "the file is larger than 1 MiB";
-  if (text.substr(0, kBom.size()) == kBom)
-    text.remove_prefix(kBom.size());
-  RecordReader reader(text);
+// The stage rows after the header, up to the first empty line, into `lineup`; the refusal
+// message, or "".
+std::string ReadStages(RecordReader& reader, Lineup& lineup) {
   std::string error;
-
-  std::optional<Record> record = reader.Next(error);
-  if (!error.empty())
-    return error;
-  if (!record || !HasFields(*record, kStageHeader))
-    return AtLine(
-        1, "not a VEXA line-up (the header row must be \"" + std::string(kStageHeaderText) + "\")");
-
-  // The stages, up to the first empty line.
+  std::optional<Record> record;
   while (true) {
     record = reader.Next(error);
     if (!error.empty())
@@ -256,14 +243,15 @@ std::string ReadLineup(std::string_view text, const std::vector<std::string>& pa
       stage.cells[i] = std::move(record->fields[i + 1]);
   }
 
-  record = reader.Next(error);
-  if (!error.empty())
-    return error;
-  if (!record || !HasFields(*record, kParameterHeader))
-    return AtLine(record ? record->line : reader.line(),
-                  "expected the \"Parameter,Value\" header row");
+  return "";
+}
 
-  // The parameters, up to the first empty line; after that only empty lines.
+// The parameter rows after their header, up to the first empty line (after which only empty
+// lines may come), into `lineup` in the order of `parameter_keys`; the refusal message, or "".
+std::string ReadParameters(RecordReader& reader, const std::vector<std::string>& parameter_keys,
+                           Lineup& lineup) {
+  std::string error;
+  std::optional<Record> record;
   std::vector<std::optional<std::string>> values(parameter_keys.size());
   while ((record = reader.Next(error)) && !record->empty_line) {
     if (record->field_count != kParameterFields)
@@ -293,6 +281,34 @@ std::string ReadLineup(std::string_view text, const std::vector<std::string>& pa
     lineup.parameters.emplace_back(parameter_keys[i], std::move(*values[i]));
   }
   return "";
+}
+
+// Reads the whole file into `lineup`; the refusal message, or "" when it is a line-up.
+std::string ReadLineup(std::string_view text, const std::vector<std::string>& parameter_keys,
+                       Lineup& lineup) {
+  if (text.size() > kLineupMaxFileBytes)
+    return "the file is larger than 1 MiB";
+  if (text.substr(0, kBom.size()) == kBom)
+    text.remove_prefix(kBom.size());
+  RecordReader reader(text);
+  std::string error;
+
+  std::optional<Record> record = reader.Next(error);
+  if (!error.empty())
+    return error;
+  if (!record || !HasFields(*record, kStageHeader))
+    return AtLine(
+        1, "not a VEXA line-up (the header row must be \"" + std::string(kStageHeaderText) + "\")");
+  if (std::string refusal = ReadStages(reader, lineup); !refusal.empty())
+    return refusal;
+
+  record = reader.Next(error);
+  if (!error.empty())
+    return error;
+  if (!record || !HasFields(*record, kParameterHeader))
+    return AtLine(record ? record->line : reader.line(),
+                  "expected the \"Parameter,Value\" header row");
+  return ReadParameters(reader, parameter_keys, lineup);
 }
 
 }  // namespace

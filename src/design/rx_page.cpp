@@ -22,6 +22,7 @@
 #include "core/convert.h"
 #include "core/errors.h"
 #include "core/file_reader.h"
+#include "design/rx_chart.h"
 #include "ui/dialogs.h"
 #include "ui/file_save.h"
 #include "ui/form_widgets.h"
@@ -62,16 +63,6 @@ QTableWidgetItem* GridCell(const std::string& text, bool fixed) {
   return cell;
 }
 
-// The number in a cell the analysis has read, for the cumulative chart.
-bool Number(const std::string& text, double& value) {
-  try {
-    value = TextToFloat(text);
-    return true;
-  } catch (const Error&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 // ---- the chart window ----
@@ -94,10 +85,8 @@ RxChartWindow::RxChartWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     chart_layout->addWidget(view);
     return chart;
   };
-  GainChart = make_chart(QStringLiteral("Gain from the input up to each stage (dB)"),
-                         QStringLiteral("GainChart"));
-  NfChart = make_chart(QStringLiteral("Noise figure from the input up to each stage (dB)"),
-                       QStringLiteral("NfChart"));
+  GainChart = make_chart(QString::fromUtf8(kRxGainChartTitle), QStringLiteral("GainChart"));
+  NfChart = make_chart(QString::fromUtf8(kRxNfChartTitle), QStringLiteral("NfChart"));
   SavePng = new QPushButton(QStringLiteral("Save PNG..."), this);
   SavePng->setObjectName(QStringLiteral("SavePng"));
   connect(SavePng, &QPushButton::clicked, this, [this] {
@@ -131,81 +120,41 @@ QBarSet* RxChartWindow::NfSet() const {
 // Each stage's bar holds the analysis of the stages from the input up to it, at the page's
 // parameters; a line-up whose cells or parameters are not all numbers shows no bars.
 void RxChartWindow::ShowLineup(const RxForm& form) {
-  std::vector<CascadeStage> stages;
-  QStringList names;
-  bool complete = true;
-  for (int column = 1; column <= form.StageCount() && complete; ++column) {
-    const std::vector<std::string>& cells = form.StringGrid1[static_cast<std::size_t>(column)];
-    CascadeStage stage;
-    complete = Number(cells[kRxFirstInputRow], stage.nf) &&
-               Number(cells[kRxFirstInputRow + 1], stage.gain) &&
-               Number(cells[kRxFirstInputRow + 2], stage.oip3) &&
-               Number(cells[kRxFirstInputRow + 3], stage.dnf_dtemp) &&
-               Number(cells[kRxFirstInputRow + 4], stage.dgain_dtemp);
-    stages.push_back(stage);
-    names << QStringLiteral("%1 %2").arg(column).arg(QString::fromStdString(cells[kRxNameRow]));
-  }
-  CascadeParameters parameters;
-  const auto& keys = RxForm::ParameterKeys();
-  double* const values[] = {&parameters.input_power,   &parameters.analysis_temp,
-                            &parameters.noise_bw,      &parameters.ref_temp,
-                            &parameters.snr_for_sensi, &parameters.noise_source_ref};
-  for (std::size_t i = 0; i < keys.size() && complete; ++i)
-    complete = Number(form.Parameter(keys[i]), *values[i]);
+  ShowChart(MakeRxChart(form));
+}
 
-  auto* gains = new QBarSet(QStringLiteral("Gain dB"));
-  auto* figures = new QBarSet(QStringLiteral("NF dB"));
-  gains->setColor(QColor(70, 130, 200));
-  figures->setColor(QColor(210, 120, 40));
-  for (std::size_t n = 1; n <= stages.size() && complete; ++n) {
-    const CascadeAnalysis analysis =
-        AnalyzeCascade(std::vector<CascadeStage>(stages.begin(), stages.begin() + n), parameters);
-    if (!analysis.refusal.empty()) {
-      complete = false;
-      break;
-    }
-    *gains << analysis.system[kCascadeGain];
-    *figures << analysis.system[kCascadeNf];
-  }
-  if (!complete) {
-    delete gains;
-    delete figures;
-    names.clear();
-  }
-  const auto fill = [&names](QChart* chart, QBarSet* set) {
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-      chart->removeAxis(axis);
-    if (!set)
+void RxChartWindow::ShowChart(const RxChart& chart) {
+  QStringList names;
+  for (const std::string& category : chart.categories)
+    names << QString::fromStdString(category);
+  const auto fill = [&chart, &names](QChart* view, const RxBarChart& bars) {
+    view->setTitle(QString::fromStdString(bars.title));
+    view->removeAllSeries();
+    for (QAbstractAxis* axis : view->axes())
+      view->removeAxis(axis);
+    if (!chart.complete)
       return;
+    auto* set = new QBarSet(QString::fromStdString(bars.set_name));
+    set->setColor(QColor(bars.color & 0xFF, bars.color >> 8 & 0xFF, bars.color >> 16 & 0xFF));
+    for (const double bar : bars.bars)
+      *set << bar;
     auto* series = new QBarSeries;
     series->append(set);
     series->setLabelsVisible(true);
     series->setLabelsFormat(QStringLiteral("@value"));
     series->setLabelsPrecision(4);
-    chart->addSeries(series);
+    view->addSeries(series);
     auto* categories = new QBarCategoryAxis;
     categories->append(names);
-    chart->addAxis(categories, Qt::AlignBottom);
+    view->addAxis(categories, Qt::AlignBottom);
     series->attachAxis(categories);
     auto* values = new QValueAxis;
-    double low = 0;
-    double high = 0;
-    for (int i = 0; i < set->count(); ++i) {
-      low = std::min(low, set->at(i));
-      high = std::max(high, set->at(i));
-    }
-    values->setRange(low, high + (high - low) * 0.1 + 1);
-    chart->addAxis(values, Qt::AlignLeft);
+    values->setRange(bars.values.minimum, bars.values.maximum);
+    view->addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
   };
-  fill(GainChart, complete ? gains : nullptr);
-  fill(NfChart, complete ? figures : nullptr);
-  const QString note = complete ? QString()
-                                : QStringLiteral(
-                                      " (no bars: the line-up cannot be analysed, see "
-                                      "Analyse)");
-  GainChart->setTitle(QStringLiteral("Gain from the input up to each stage (dB)") + note);
+  fill(GainChart, chart.gain);
+  fill(NfChart, chart.nf);
 }
 
 // ---- the page ----

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "core/form_messages.h"
+#include "design/rx_chart.h"
 #include "design/rx_form.h"
 #include "ui/editable_table.h"
 #include "ui/labeled_edit.h"
@@ -29,8 +30,10 @@ class RxChartWindow : public QWidget {
  public:
   explicit RxChartWindow(QWidget* owner);
 
-  // Draws the cumulative values of `form`'s line-up, or says why there are none.
+  // Draws the cumulative values of `form`'s line-up (MakeRxChart), or says why there are none.
   void ShowLineup(const RxForm& form);
+  // Draws `chart` as it is.
+  void ShowChart(const RxChart& chart);
 
   QChart* GainChart;
   QChart* NfChart;

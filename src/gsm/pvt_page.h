@@ -4,7 +4,7 @@
 
 #include <QLabel>
 
-#include "gsm/pvt_mask.h"
+#include "gsm/pvt_mask_view.h"
 #include "ui/clickable_label.h"
 #include "ui/page.h"
 

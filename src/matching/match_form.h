@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "core/form_fields.h"
 #include "core/form_messages.h"
 #include "matching/matching.h"
 
@@ -115,6 +116,31 @@ class MatchForm {
   void PadMouseDown(PadType type);
 
   FormMessages& messages_;
+};
+
+// The form's texts, in vexa-cli's printing order; the schematics show in the window only.
+inline constexpr FormField<MatchForm> kMatchFields[] = {
+    {"rg", "Edit11", "Rg  Port1, ohms", &MatchForm::Edit11},
+    {"x1", "Edit23", "X1, port-1 reactance, ohms", &MatchForm::Edit23},
+    {"rd", "Edit14", "Rd  Port2, ohms", &MatchForm::Edit14},
+    {"x2", "Edit24", "X2, port-2 reactance, ohms", &MatchForm::Edit24},
+    {"freq", "Edit15", "Freq, MHz", &MatchForm::Edit15},
+    {"shunt", "Edit12", "shunt element value, across port 1", &MatchForm::Edit12},
+    {"shunt-unit", "Label27", "shunt element unit, nH or pF", &MatchForm::Label27},
+    {"series", "Edit13", "series element value, towards port 2", &MatchForm::Edit13},
+    {"series-unit", "Label30", "series element unit, nH or pF", &MatchForm::Label30},
+    {"gamma1", "Label31", "port-1 reflection line", &MatchForm::Label31},
+    {"gamma2", "Label32", "port-2 reflection line", &MatchForm::Label32},
+    {"s21", "Label53", "transmission line", &MatchForm::Label53},
+    {"rn", "Edit17", "Rn   Port1, ohms", &MatchForm::Edit17},
+    {"ro", "Edit18", "Ro   Port2, ohms", &MatchForm::Edit18},
+    {"att", "Edit19", "Attenuation (dB)", &MatchForm::Edit19},
+    {"r1", "Edit20", "pad resistor R1, ohms", &MatchForm::Edit20},
+    {"r2", "Edit21", "pad resistor R2, ohms", &MatchForm::Edit21},
+    {"r3", "Edit22", "pad resistor R3, ohms", &MatchForm::Edit22},
+    {"pad-gamma1", "Label52", "pad port-1 reflection line", &MatchForm::Label52},
+    {"", "Label33", "L network schematic", &MatchForm::Label33, FieldUse::kWindow},
+    {"", "Label44", "pad schematic", &MatchForm::Label44, FieldUse::kWindow},
 };
 
 }  // namespace vexa

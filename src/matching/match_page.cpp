@@ -66,6 +66,7 @@ MatchPage::MatchPage(QWidget* parent) : Page("TabSheet8", parent), form_(*this) 
   BuildNetworkResults();
   BuildPadGroup();
   SetToolTips();
+  fields_.Bind(this, kMatchFields);
   ShowForm();
   Connect();
 }
@@ -252,20 +253,7 @@ void MatchPage::Handle(const std::function<void()>& handler, E24Reflection refle
 }
 
 void MatchPage::ReadInput() {
-  const auto typed = [](const QLineEdit* edit) { return edit->text().toStdString(); };
-  form_.Edit11 = typed(Edit11);
-  form_.Edit23 = typed(Edit23);
-  form_.Edit14 = typed(Edit14);
-  form_.Edit24 = typed(Edit24);
-  form_.Edit15 = typed(Edit15);
-  form_.Edit12 = typed(Edit12);
-  form_.Edit13 = typed(Edit13);
-  form_.Edit17 = typed(Edit17);
-  form_.Edit18 = typed(Edit18);
-  form_.Edit19 = typed(Edit19);
-  form_.Edit20 = typed(Edit20);
-  form_.Edit21 = typed(Edit21);
-  form_.Edit22 = typed(Edit22);
+  fields_.Read(form_);
   // Keyboard selection checks a button without any handler; the form sees it here.
   form_.RadioButton1 = RadioButton1->isChecked();
   form_.RadioButton2 = RadioButton2->isChecked();
@@ -274,30 +262,9 @@ void MatchPage::ReadInput() {
 }
 
 void MatchPage::ShowForm() {
-  ShowEditText(Edit11, form_.Edit11);
-  ShowEditText(Edit23, form_.Edit23);
-  ShowEditText(Edit14, form_.Edit14);
-  ShowEditText(Edit24, form_.Edit24);
-  ShowEditText(Edit15, form_.Edit15);
-  ShowEditText(Edit12, form_.Edit12);
-  ShowLabelText(Label27, form_.Label27);
-  ShowEditText(Edit13, form_.Edit13);
-  ShowLabelText(Label30, form_.Label30);
-  ShowLabelText(Label33, form_.Label33);
-  ShowLabelText(Label31, form_.Label31);
-  ShowLabelText(Label32, form_.Label32);
-  ShowLabelText(Label53, form_.Label53);
+  fields_.Show(form_);
   SetChecked(RadioButton1, form_.RadioButton1);
   SetChecked(RadioButton2, form_.RadioButton2);
-
-  ShowEditText(Edit17, form_.Edit17);
-  ShowEditText(Edit18, form_.Edit18);
-  ShowEditText(Edit19, form_.Edit19);
-  ShowEditText(Edit20, form_.Edit20);
-  ShowEditText(Edit21, form_.Edit21);
-  ShowEditText(Edit22, form_.Edit22);
-  ShowLabelText(Label44, form_.Label44);
-  ShowLabelText(Label52, form_.Label52);
   SetChecked(RadioButton3, form_.RadioButton3);
   SetChecked(RadioButton4, form_.RadioButton4);
 }

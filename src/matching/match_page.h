@@ -15,6 +15,7 @@
 #include "core/form_messages.h"
 #include "matching/match_form.h"
 #include "ui/clickable_label.h"
+#include "ui/form_binding.h"
 #include "ui/page.h"
 
 namespace vexa {
@@ -110,6 +111,7 @@ class MatchPage : public Page, private FormMessages {
   void ShowMessage(const std::string& text) override;
 
   MatchForm form_;
+  FormBinding<MatchForm> fields_;
 };
 
 }  // namespace vexa

@@ -24,6 +24,8 @@
 #include <complex>
 #include <string>
 
+#include "core/form_fields.h"
+
 namespace vexa {
 
 inline constexpr int kSmithImageSize = 352;
@@ -69,6 +71,21 @@ class SmithForm {
   void ScrollBar6Change();
   void ShowEquivalentCircuits();
   void PlaceMarkerFromImpedance();
+};
+
+// The form's texts, in vexa-cli's printing order; the results only print.
+inline constexpr FormField<SmithForm> kSmithFields[] = {
+    {"r", "LabeledEdit10", "\"R\", resistance in ohms", &SmithForm::LabeledEdit10},
+    {"x", "LabeledEdit11", "\"+j X\", reactance in ohms", &SmithForm::LabeledEdit11},
+    {"freq", "LabeledEdit12", "\"Freq  MHz  C/L  pF/nH\", frequency of the equivalent circuits",
+     &SmithForm::LabeledEdit12},
+    {"impedance", "Label55", "the marked impedance", &SmithForm::Label55, FieldUse::kPrinted},
+    {"gamma", "Label64", "its reflection", &SmithForm::Label64, FieldUse::kPrinted},
+    {"circuit", "Label56", "the equivalent circuit", &SmithForm::Label56, FieldUse::kPrinted},
+    {"r1", "Label57", "R1", &SmithForm::Label57, FieldUse::kPrinted},
+    {"l1", "Label58", "L1 or C1", &SmithForm::Label58, FieldUse::kPrinted},
+    {"r2", "Label59", "R2", &SmithForm::Label59, FieldUse::kPrinted},
+    {"l2", "Label60", "L2 or C2", &SmithForm::Label60, FieldUse::kPrinted},
 };
 
 }  // namespace vexa

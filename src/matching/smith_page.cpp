@@ -46,6 +46,7 @@ QString Short(double value) {
 SmithPage::SmithPage(QWidget* parent) : Page("TabSheet10", parent) {
   BuildControls();
   BuildTools();
+  fields_.Bind(this, kSmithFields);
   ShowForm();
   Connect();
 }
@@ -154,24 +155,12 @@ void SmithPage::Handle(const std::function<void()>& handler) {
 }
 
 void SmithPage::ReadInput() {
-  form_.LabeledEdit10 = LabeledEdit10->text().toStdString();
-  form_.LabeledEdit11 = LabeledEdit11->text().toStdString();
-  form_.LabeledEdit12 = LabeledEdit12->text().toStdString();
+  fields_.Read(form_);
 }
 
+// The impedance label keeps its fixed size; the others fit their texts.
 void SmithPage::ShowForm() {
-  ShowEditText(LabeledEdit10, form_.LabeledEdit10);
-  ShowEditText(LabeledEdit11, form_.LabeledEdit11);
-  ShowEditText(LabeledEdit12, form_.LabeledEdit12);
-  const QString impedance = QString::fromStdString(form_.Label55);
-  if (Label55->text() != impedance)
-    Label55->setText(impedance);
-  ShowLabelText(Label64, form_.Label64);
-  ShowLabelText(Label56, form_.Label56);
-  ShowLabelText(Label57, form_.Label57);
-  ShowLabelText(Label58, form_.Label58);
-  ShowLabelText(Label59, form_.Label59);
-  ShowLabelText(Label60, form_.Label60);
+  fields_.Show(form_);
   Image3->SetMarker(form_.MarkerLeft, form_.MarkerTop);
   if (ScrollBar6->value() != form_.ScrollPosition) {
     const QSignalBlocker blocker(ScrollBar6);

@@ -16,9 +16,10 @@
 #include <functional>
 #include <vector>
 
-#include "matching/smith_chart.h"
+#include "matching/smith_chart_view.h"
 #include "matching/smith_form.h"
 #include "matching/touchstone.h"
+#include "ui/form_binding.h"
 #include "ui/labeled_edit.h"
 #include "ui/page.h"
 
@@ -77,6 +78,7 @@ class SmithPage : public Page {
   void AskAndSavePng();
 
   SmithForm form_;
+  FormBinding<SmithForm> fields_;
   TouchstoneData trace_;
   QString trace_name_;
 };

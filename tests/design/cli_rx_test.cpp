@@ -1,7 +1,10 @@
 // Runs `vexa-cli rx` as a process, as scripts use it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -10,6 +13,7 @@
 
 #include "design/lineup_csv.h"
 #include "support/run_process.h"
+#include "support/text_files.h"
 
 namespace {
 
@@ -196,6 +200,98 @@ TEST(CliRx, BadUsageRunsNothing) {
   }
 }
 
+// --chart-csv writes the bars of "Chart..." after the run: for the start-up line-up, the gain
+// and noise figure from the antenna up to each of the seven stages.
+TEST(CliRx, ChartCsvHoldsTheBarsOfTheChart) {
+  const std::string dir = ::testing::TempDir() + "vexa-rx-chart-" + std::to_string(::getpid());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/bars.csv";
+  const ProcessResult run = RunCli("--chart-csv '" + path + "'");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, RunCli("").out);  // the fields print as without it
+  EXPECT_EQ(vexa::testing::ReadFile(path),
+            "stage,name,gain_db,nf_db\n"
+            "1,Duplexer,-3.7999999999999998,3.7999999999999998\n"
+            "2,LNA,10,4.6999999999999993\n"
+            "3,Image Filter,6.5,4.8785660800515114\n"
+            "4,LNA,20.600000000000001,5.0274662515927648\n"
+            "5,Mixer,33.600000000000001,5.1092201376794755\n"
+            "6,IF Filter,30.5,5.1098290998750464\n"
+            "7,Amplifier,82.5,5.1133853802869265\n");
+
+  // The line-up as the options leave it, analysed or not; one that cannot be analysed gives
+  // the header alone, as the chart shows no bars.
+  ASSERT_EQ(RunCli("--stages 2 --cell '2,Stage Name=Mixer' --chart-csv '" + path + "'").exit_code,
+            0);
+  EXPECT_EQ(vexa::testing::ReadFile(path),
+            "stage,name,gain_db,nf_db\n"
+            "1,Duplexer,-3.7999999999999998,3.7999999999999998\n"
+            "2,Mixer,10,4.6999999999999993\n");
+  ASSERT_EQ(RunCli("--cell 3,NF=x --chart-csv '" + path + "'").exit_code, 0);
+  EXPECT_EQ(vexa::testing::ReadFile(path), "stage,name,gain_db,nf_db\n");
+  std::filesystem::remove_all(dir);
+}
+
+// A CSV that cannot be written is one line on stderr and exit 1, after the fields; a file that
+// stood there stays whole and no temporary is left.
+TEST(CliRx, ChartCsvThatCannotBeWrittenFailsAndKeepsTheOldFile) {
+  const std::string dir = ::testing::TempDir() + "vexa-rx-chart-fail-" + std::to_string(::getpid());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/bars.csv";
+  const std::string fields = RunCli("").out;
+  const std::pair<std::string, std::string> cases[] = {
+      {"--chart-csv '" + dir + "'", "vexa-cli rx: cannot write '" + dir + "': Is a directory\n"},
+      {"--chart-csv /dev/full", "vexa-cli rx: cannot write '/dev/full': No space left on device\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args);
+    const ProcessResult run = RunCli(args);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, message);
+    EXPECT_EQ(run.out, fields);
+  }
+
+  // Forty-nine stages make a CSV of about 2 KB, more than the file-size limit lets through
+  // (one block: 512 bytes under dash, 1 KiB under bash), which cuts the write short as a full
+  // disk would; the message on stderr is shorter.
+  vexa::Lineup lineup;
+  for (int stage = 1; stage <= 49; ++stage)
+    lineup.stages.push_back(
+        {{"Amplifier " + std::to_string(stage), "1.5", "1.25", "30", "0", "0"}});
+  lineup.parameters = {{"Input Power dBm", "-50"}, {"Analysis Temp C", "25"},
+                       {"Noise BW MHz", "1"},      {"Ref Temp C", "25"},
+                       {"S/N for sensi dB", "10"}, {"Noise Source Ref K", "290"}};
+  const std::string lineup_path = ::testing::TempDir() + "rx_chart_49.csv";
+  vexa::testing::WriteFile(lineup_path, vexa::WriteLineupCsv(lineup));
+  const ProcessResult whole = RunCli("--lineup '" + lineup_path + "' --chart-csv '" + path + "'");
+  ASSERT_EQ(whole.exit_code, 0) << whole.err;
+  const std::string bars = vexa::testing::ReadFile(path);
+  EXPECT_GT(bars.size(), 1024u);
+  EXPECT_NE(bars.find("\n49,Amplifier 49,61.25,"), std::string::npos);
+
+  vexa::testing::WriteFile(path, "good old file\n");
+  const ProcessResult cut =
+      vexa::testing::RunProcess("ulimit -f 1 && LC_ALL=C '" VEXA_CLI_PATH "' rx --lineup '" +
+                                lineup_path + "' --chart-csv '" + path + "'");
+  EXPECT_EQ(cut.exit_code, 1);
+  EXPECT_EQ(cut.err, "vexa-cli rx: cannot write '" + path + "': File too large\n");
+  EXPECT_EQ(vexa::testing::ReadFile(path), "good old file\n");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"bars.csv"});
+
+  // Bad usage writes nothing.
+  EXPECT_EQ(RunCli("--chart-csv").exit_code, 2);
+  EXPECT_EQ(RunCli("--bogus --chart-csv '" + path + "'").exit_code, 2);
+  EXPECT_EQ(vexa::testing::ReadFile(path), "good old file\n");
+  std::filesystem::remove(lineup_path);
+  std::filesystem::remove_all(dir);
+}
+
 TEST(CliRx, HelpListsRowsKeysAndActions) {
   const ProcessResult run = RunCli("--help");
   EXPECT_EQ(run.exit_code, 0);
@@ -203,7 +299,8 @@ TEST(CliRx, HelpListsRowsKeysAndActions) {
     EXPECT_NE(run.out.find(std::string("        ") + label + "\n"), std::string::npos) << label;
   for (int k = 0; k < 6; ++k)
     EXPECT_NE(run.out.find(std::string("\"") + kListKeys[k] + "=TEXT\""), std::string::npos);
-  for (const char* listed : {"--stages N", "--cell C,ROW=TEXT", "--lineup FILE.csv", "analyse"})
+  for (const char* listed : {"--stages N", "--cell C,ROW=TEXT", "--lineup FILE.csv", "analyse",
+                             "--chart-csv FILE", "stage,name,gain_db,nf_db"})
     EXPECT_NE(run.out.find(listed), std::string::npos) << listed;
 }
 

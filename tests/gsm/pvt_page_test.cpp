@@ -63,10 +63,9 @@ TEST(PvtPageTest, MasksAreDrawnAtAnySize) {
       // The middle of every level segment lies on its line: red for the upper limit, blue
       // for the lower one (within a pixel, for the anti-aliased edge).
       const PvtMaskFrame frame = MaskFrame(size, QFontMetrics(picture.font()));
-      const auto on_line = [&image](QPointF at, bool want_red) {
+      const auto on_line = [&image](MaskPoint at, bool want_red) {
         for (int dy = -1; dy <= 1; ++dy) {
-          const QColor c =
-              image.pixelColor(static_cast<int>(at.x()), static_cast<int>(at.y()) + dy);
+          const QColor c = image.pixelColor(static_cast<int>(at.x), static_cast<int>(at.y) + dy);
           if (want_red ? c.red() > 150 && c.green() < 90 && c.blue() < 90
                        : c.blue() > 150 && c.red() < 90)
             return true;
@@ -78,10 +77,10 @@ TEST(PvtPageTest, MasksAreDrawnAtAnySize) {
         for (const MaskStep& step : *steps) {
           if (step.level < -50)
             continue;  // the floor runs along the time axis' edge
-          const QPointF middle = frame.At((step.from + step.to) / 2, step.level);
+          const MaskPoint middle = frame.At((step.from + step.to) / 2, step.level);
           EXPECT_TRUE(on_line(middle, red_line))
               << size.width() << ": " << step.from << ".." << step.to << " at " << step.level
-              << " dB, pixel " << middle.x() << "," << middle.y();
+              << " dB, pixel " << middle.x << "," << middle.y;
         }
       }
     }

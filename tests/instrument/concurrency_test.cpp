@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "instrument/runs/testset_config.h"
 #include "instrument_test_support.h"
 
 namespace vexa {
@@ -32,7 +33,6 @@ enum class LineKind {
 };
 
 constexpr const char* kConsoleQuery = "CALL:CONN:STAT?";
-constexpr const char* kWorkerReportText = "Call check failed";
 
 // What a line is when it is exactly one whole line of those kinds; nothing for a torn line,
 // two lines run together, or a status part whose mnemonic is not the one of its iberr.
@@ -42,8 +42,10 @@ std::optional<LineKind> Classify(const std::string& line) {
   static const std::regex answer("--->[0-9]*");
   if (std::regex_match(line, answer))
     return LineKind::kAnswer;
+  if (line == kSetupBeginLine || line == kSetupEndLine)
+    return LineKind::kWorkerReport;
   static const std::regex report(
-      "(Call check failed|Unable to open device|Unable to clear device|Unable to write to "
+      "(Unable to open device|Unable to clear device|Unable to write to "
       "device|Unable to read from device) ibsta = 0x([0-9a-f]+) iberr = (-?[0-9]+) \\(([A-Z]*)\\)");
   std::smatch match;
   if (!std::regex_match(line, match, report))
@@ -51,8 +53,6 @@ std::optional<LineKind> Classify(const std::string& line) {
   if (match[4].str() != IberrMnemonic(std::stoi(match[3].str())))
     return std::nullopt;
   const std::string text = match[1].str();
-  if (text == kWorkerReportText)
-    return LineKind::kWorkerReport;  // the program-wide status, which may be a success
   if ((std::stoi(match[2].str(), nullptr, 16) & bus::kErr) == 0)
     return std::nullopt;  // a bus failure's own status always has ERR
   if (text == "Unable to open device")
@@ -139,7 +139,7 @@ TEST(ConsoleTranscriptTest, AcceptsWholeOrderedCommandsAndRejectsTornOrMisordere
   const Entry write_error{console, "Unable to write to device ibsta = 0x8000 iberr = 0 (EDVR)"};
   const Entry read_error{console, "Unable to read from device ibsta = 0xc100 iberr = 6 (EABO)"};
   const Entry clear_error{console, "Unable to clear device ibsta = 0x8000 iberr = 0 (EDVR)"};
-  const Entry report{worker, "Call check failed ibsta = 0x2100 iberr = 0 (EDVR)"};
+  const Entry report{worker, kSetupBeginLine};
   const Entry worker_clear{worker, clear_error.line};
 
   struct Case {
@@ -179,6 +179,15 @@ TEST(ConsoleTranscriptTest, AcceptsWholeOrderedCommandsAndRejectsTornOrMisordere
   }
 }
 
+// The set-up's effects on a window, which this test has none of.
+class NoWindow : public ConfigureView {
+ public:
+  void ClearMemo() override {}
+  void ResetCommandLineColour() override {}
+  void EnableStartTest() override {}
+  void CloseWindow() override {}
+};
+
 class ConcurrencyTest : public testing::SimulatorTest {
  protected:
   void SetUp() override {
@@ -190,13 +199,13 @@ class ConcurrencyTest : public testing::SimulatorTest {
 };
 
 TEST_F(ConcurrencyTest, BothConsolesAtOnceEachShowTheirOwnAnswers) {
-  std::thread test_set([] {
+  std::thread test_set([this] {
     for (int i = 0; i < kRounds; ++i)
-      SendTestSetConsoleCommand("*IDN?");
+      TestSetDevice.SendConsoleText("*IDN?");
   });
-  std::thread dc_source([] {
+  std::thread dc_source([this] {
     for (int i = 0; i < kRounds; ++i)
-      SendDcSourceConsoleCommand("MEAS:CURR?");
+      DcSourceDevice.SendConsoleText("MEAS:CURR?");
   });
   test_set.join();
   dc_source.join();
@@ -239,21 +248,21 @@ TEST_F(ConcurrencyTest, EachCallReportsItsOwnStatusWhileAnotherThreadFails) {
 }
 
 TEST_F(ConcurrencyTest, WorkerAndConsoleShareTheTestSetSession) {
-  // The call check of a test run and the console use the same session; answers may be taken
-  // by the other thread and descriptors taken offline under it (as with the real program),
-  // but every memo line stays whole and each console command's lines stay in order.
-  vexa_sim_set_timeout_scale(0.002);  // a stolen answer costs a 20 ms time-out
+  // The set-up of "Config" on the page's worker and the console use the same session; each
+  // set-up opens the test set anew under the console's commands, but every memo line stays
+  // whole and each console command's lines stay in order.
+  vexa_sim_set_timeout_scale(0.002);  // a lost answer costs a 20 ms time-out
   std::atomic<bool> stop{false};
   std::thread worker([&] {
-    while (!stop) {
-      OpenTestSet();
-      QueryCallConnected();
-      ReportGpibError(kWorkerReportText);
-    }
+    NoWindow view;
+    TestPlan plan{};  // no band: the set-up without the band query
+    const std::atomic<bool> never_cancelled{false};
+    while (!stop)
+      SendConfiguration(plan, false, TestSetDevice, view, never_cancelled);
   });
   int recorded_commands = 0;  // the memo is attached for every other command
   for (int i = 0; i < kRounds; ++i) {
-    SendTestSetConsoleCommand(kConsoleQuery);
+    TestSetDevice.SendConsoleText(kConsoleQuery);
     recorded_commands += i % 2 == 0;
     TestSetDevice.SetMemo(i % 2 ? &test_set_memo : nullptr);  // attach and detach meanwhile
   }

@@ -421,8 +421,8 @@ TEST_F(CurrentRunTest, FailedReadsAreNoReadingsAndThreeInARowEndTheRunWithItsSum
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    testing::ReleaseDescriptor(DcSourceDevice);
     vexa_sim_reset();
-    DcSourceDevice.ResetForTesting();
     vexa_sim_set_timeout_scale(testing::kTimeoutScale);
     vexa_sim_set_speed(0);
     if (c.script)
@@ -500,8 +500,8 @@ TEST_F(CurrentRunTest, StopEndsBeforeTheNextReadingWithSummaryAndLog) {
 }
 
 TEST_F(CurrentRunTest, DemoModeWithoutAnInstrumentRunsPacedOnRandomReadings) {
+  testing::ReleaseDescriptor(DcSourceDevice);
   testing::UseDriverLibrary("/nonexistent/libgpib-missing.so");
-  DcSourceDevice.ResetForTesting();
   DcSourceDevice.SetMemo(&view);
   view.demo = true;
   CurrentSettings settings;
@@ -563,7 +563,7 @@ TEST_F(CurrentRunTest, ConsoleLinesDuringTheRunLandInTheLogInMemoOrder) {
   std::thread worker([&] { outcome = run.Run(); });
   while (view.MemoSize() < 30)
     std::this_thread::yield();
-  SendDcSourceConsoleCommand("VOLT 4.2");
+  DcSourceDevice.SendConsoleText("VOLT 4.2");
   run.RequestStop();
   worker.join();
   ASSERT_EQ(outcome, RunOutcome::kStopped);

@@ -178,8 +178,7 @@ class GsmRunTest : public testing::SimulatorTest {
   }
   // The simulator and the session back to their state at the start of the test.
   void ResetSimulator() {
-    TestSetDevice.ResetForTesting();
-    TestSetDevice.SetMemo(&test_set_memo);
+    testing::ReleaseDescriptor(TestSetDevice);
     vexa_sim_reset();
     vexa_sim_set_timeout_scale(testing::kTimeoutScale);
     ASSERT_EQ(TestSetDevice.Open(), 0);

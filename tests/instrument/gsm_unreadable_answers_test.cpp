@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "core/memo_sink.h"
+#include "instrument/bus/instrument_address.h"
 #include "instrument/bus/instrument_session.h"
 #include "instrument/runs/gsm_test_run.h"
-#include "instrument/bus/instrument_address.h"
+#include "instrument/runs/instrument_station.h"
 #include "support/run_process.h"
 
 namespace vexa {
@@ -213,11 +214,10 @@ class GsmUnreadableAnswersTest : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    TestSetDevice.ResetForTesting();
     TestSetDevice.SetMemo(&memo_);
   }
   ~GsmUnreadableAnswersTest() override {
-    TestSetDevice.ResetForTesting();
+    TestSetDevice.DetachMemo(&memo_);
     fs::remove_all(dir);
   }
 
@@ -268,6 +268,8 @@ class GsmUnreadableAnswersTest : public ::testing::Test {
 
  private:
   NullMemo memo_;
+  InstrumentStation station;
+  InstrumentSession& TestSetDevice = station.TestSetDevice;
 };
 
 // The result lines of a memo: those with a verdict column.

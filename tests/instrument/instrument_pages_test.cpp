@@ -25,13 +25,13 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "instrument/pages/connection_dialog.h"
-#include "instrument/pages/dcsource_page.h"
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/pages/connection_dialog.h"
+#include "instrument/pages/dcsource_page.h"
 #include "instrument/pages/plan_window.h"
-#include "instrument/runs/test_plan.h"
 #include "instrument/pages/testset_page.h"
+#include "instrument/runs/test_plan.h"
 #include "sim/vexa_gpib_sim.h"
 #include "support/dialog_recorder.h"
 #include "support/wait_for.h"
@@ -47,10 +47,8 @@ QStringList MemoLines(MemoWidget* memo) {
 
 void UseDriver(const char* library) {
   setenv("VEXA_GPIB_LIBRARY", library, 1);
-  gpib::UnloadDriverForTesting();
+  gpib::ReloadDriver();
   vexa_sim_reset();
-  TestSetDevice.ResetForTesting();
-  DcSourceDevice.ResetForTesting();
 }
 
 class InstrumentPagesTest : public ::testing::Test {
@@ -306,14 +304,14 @@ TEST_F(InstrumentPagesTest, TheConnectionDialogChoosesTheTransportAndIsRemembere
   EXPECT_TRUE(dialog->ErrorLabel->isVisible());
   EXPECT_EQ(dialog->ErrorLabel->text(),
             "The port must be 1 to 65535 (\"TCPIP0::127.0.0.1::0::SOCKET\")");
-  EXPECT_EQ(TestSetDevice.connection(), DefaultGpibConnection(14));
+  EXPECT_EQ(form.Station().TestSetDevice.connection(), DefaultGpibConnection(14));
 
   // Port 1 on this computer: nothing listens there, the open fails over the LAN road.
   dialog->AddressEdit->setText("TCPIP0::127.0.0.1::1::SOCKET");
   dialog->accept();
   ASSERT_TRUE(testing::WaitFor([&] { return testset->Connection->OpenDialog() == nullptr; }));
   const Connection chosen{TransportKind::kSocket, "TCPIP0::127.0.0.1::1::SOCKET"};
-  EXPECT_EQ(TestSetDevice.connection(), chosen);
+  EXPECT_EQ(form.Station().TestSetDevice.connection(), chosen);
   EXPECT_TRUE(testset->DriverNote->toolTip().startsWith(
       "TCPIP0::127.0.0.1::1::SOCKET - LAN socket to 127.0.0.1 port 1"))
       << testset->DriverNote->toolTip().toStdString();
@@ -325,11 +323,11 @@ TEST_F(InstrumentPagesTest, TheConnectionDialogChoosesTheTransportAndIsRemembere
   EXPECT_TRUE(MemoLines(dcsource->Memo5).isEmpty());  // the DC source keeps its own
 
   // The next start of the program finds the choice again.
-  TestSetDevice.ResetForTesting();
   EXPECT_EQ(LoadConnection("testset"), chosen);
   {
-    TestSetPage again;
-    EXPECT_EQ(TestSetDevice.connection(), chosen);
+    InstrumentStation station;
+    TestSetPage again(station);
+    EXPECT_EQ(station.TestSetDevice.connection(), chosen);
   }
   SaveConnection("testset", DefaultGpibConnection(14));
 }
@@ -480,7 +478,6 @@ TEST(InstrumentPagesClosing, ClosingTheWindowAbortsAConsoleReadOverTheLan) {
   }
   close(listener);
   SaveConnection("testset", DefaultGpibConnection(14));
-  TestSetDevice.ResetForTesting();
 }
 
 // The connection button is disabled by the very click that starts work with the instrument,
@@ -551,16 +548,16 @@ TEST_F(InstrumentPagesTest, TheDialogShowsWhyTheConnectionCannotChangeWhileTheSe
   dialog->TransportBox->setCurrentIndex(1);
   dialog->AddressEdit->setText("TCPIP0::127.0.0.1::5025::SOCKET");
   {
-    const InstrumentSession::Use use = TestSetDevice.MarkInUse();
+    const InstrumentSession::Use use = form.Station().TestSetDevice.MarkInUse();
     dialog->accept();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->ErrorLabel->isHidden());
     EXPECT_EQ(dialog->ErrorLabel->text(), QString::fromLatin1(kSessionInUse));
-    EXPECT_EQ(TestSetDevice.connection(), DefaultGpibConnection(14));
+    EXPECT_EQ(form.Station().TestSetDevice.connection(), DefaultGpibConnection(14));
   }
   dialog->accept();
   ASSERT_TRUE(testing::WaitFor([&] { return testset->Connection->OpenDialog() == nullptr; }));
-  EXPECT_EQ(TestSetDevice.connection(),
+  EXPECT_EQ(form.Station().TestSetDevice.connection(),
             (Connection{TransportKind::kSocket, "TCPIP0::127.0.0.1::5025::SOCKET"}));
   SaveConnection("testset", DefaultGpibConnection(14));
 }

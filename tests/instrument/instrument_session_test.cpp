@@ -1,5 +1,5 @@
 // The two sessions against the simulator: the console's memo lines and text encoding, the open
-// and error-report rules, the lifetime of descriptors, the call-state query, and what the
+// and error-report rules, the lifetime of descriptors, and what the
 // console does without a driver.
 #include <gmock/gmock.h>
 
@@ -32,12 +32,20 @@ constexpr const char* kDcSourceIdn =
 
 class SessionTest : public testing::SimulatorTest {};
 
+// The call check a GSM test run starts with, on the session's current descriptor.
+std::string AskCallState(InstrumentSession& session) {
+  const std::unique_lock<std::mutex> bus = session.HoldBus();
+  InstrumentSession::Link link = session.CurrentLink();
+  link.Write("CALL:CONNECTED:STATE?");
+  return link.ReadAnswer(20);
+}
+
 // The same console cases on both pages.
 struct ConsoleCase {
   const char* name;
   int address;
-  bool (*send)(const std::string&);
-  bool test_set;  // which page's memo to read
+  InstrumentSession InstrumentStation::*session;  // the page's session in the station
+  bool test_set;                                  // which page's memo to read
   const char* idn_line;
 };
 
@@ -50,7 +58,7 @@ class ConsoleTest : public SessionTest, public ::testing::WithParamInterface<Con
   Lines Memo() const {
     return GetParam().test_set ? test_set_memo.Lines() : dc_source_memo.Lines();
   }
-  bool Send(const std::string& text) const { return GetParam().send(text); }
+  bool Send(const std::string& text) { return (station.*GetParam().session).SendConsoleText(text); }
   int address() const { return GetParam().address; }
 };
 
@@ -168,15 +176,15 @@ TEST_P(ConsoleTest, TheCommandLimitCountsBusBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, ConsoleTest,
-    ::testing::Values(ConsoleCase{"TestSet", testing::kTestSetAddress, SendTestSetConsoleCommand,
-                                  true, kTestSetIdn},
-                      ConsoleCase{"DcSource", testing::kDcSourceAddress, SendDcSourceConsoleCommand,
-                                  false, kDcSourceIdn}),
+    ::testing::Values(ConsoleCase{"TestSet", testing::kTestSetAddress,
+                                  &InstrumentStation::TestSetDevice, true, kTestSetIdn},
+                      ConsoleCase{"DcSource", testing::kDcSourceAddress,
+                                  &InstrumentStation::DcSourceDevice, false, kDcSourceIdn}),
     [](const ::testing::TestParamInfo<ConsoleCase>& info) { return info.param.name; });
 
 TEST_F(SessionTest, TestSetStillSendsAfterAFailedClear) {
   vexa_sim_fail_next_clear(testing::kTestSetAddress);
-  EXPECT_FALSE(SendTestSetConsoleCommand("*IDN?"));
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("*IDN?"));
   // The clear's report took the device offline, so the write and the read fail on it too.
   EXPECT_THAT(test_set_memo.Lines(),
               ElementsAre("Unable to clear device ibsta = 0x8100 iberr = 14 (EBUS)", "<---*IDN?",
@@ -187,11 +195,11 @@ TEST_F(SessionTest, TestSetStillSendsAfterAFailedClear) {
 
 TEST_F(SessionTest, DcSourceStopsAfterAFailedClear) {
   vexa_sim_fail_next_clear(testing::kDcSourceAddress);
-  EXPECT_FALSE(SendDcSourceConsoleCommand("*IDN?"));
+  EXPECT_FALSE(DcSourceDevice.SendConsoleText("*IDN?"));
   EXPECT_THAT(dc_source_memo.Lines(),
               ElementsAre("Unable to clear device ibsta = 0x8100 iberr = 14 (EBUS)"));
   EXPECT_THAT(testing::SimLog(testing::kDcSourceAddress), IsEmpty());
-  EXPECT_EQ(OpenDcSource(), 0);
+  EXPECT_EQ(DcSourceDevice.Open(), 0);
 }
 
 TEST_F(SessionTest, FailedOpenLeavesHandleMinusOneAndLaterReportsSilent) {
@@ -207,12 +215,12 @@ TEST_F(SessionTest, FailedOpenLeavesHandleMinusOneAndLaterReportsSilent) {
 
 TEST_F(SessionTest, ErrorReportNeedsAnOpenHandleAndKeepsIt) {
   EXPECT_EQ(DcSourceDevice.handle(), -1);
-  ReportDcSourceError("Unable to read from device");
+  DcSourceDevice.ReportError("Unable to read from device");
   EXPECT_THAT(dc_source_memo.Lines(), IsEmpty());
 
-  ASSERT_EQ(OpenDcSource(), 0);
+  ASSERT_EQ(DcSourceDevice.Open(), 0);
   const int handle = DcSourceDevice.handle();
-  ReportDcSourceError("Something failed");  // with the program-wide status of the clear
+  DcSourceDevice.ReportError("Something failed");  // with the program-wide status of the clear
   EXPECT_THAT(dc_source_memo.Lines(),
               ElementsAre("Something failed ibsta = 0x100 iberr = 0 (EDVR)"));
   EXPECT_EQ(DcSourceDevice.handle(), handle);
@@ -221,15 +229,15 @@ TEST_F(SessionTest, ErrorReportNeedsAnOpenHandleAndKeepsIt) {
 }
 
 TEST_F(SessionTest, DescriptorTakenOfflineByAReportIsNeverTakenOfflineAgain) {
-  OpenTestSet();
-  ReportGpibError("Call check failed");  // takes the test set's descriptor offline
-  ASSERT_EQ(OpenDcSource(), 0);          // and the driver hands its number to the DC source
+  TestSetDevice.Open();
+  TestSetDevice.ReportError("Call check failed");  // takes the test set's descriptor offline
+  ASSERT_EQ(DcSourceDevice.Open(), 0);  // and the driver hands its number to the DC source
   const int reused = DcSourceDevice.handle();
   ASSERT_EQ(TestSetDevice.handle(), reused);
 
-  ReportGpibError("Call check failed again");  // on the same test-set handle
-  OpenTestSet();                               // replaces the test set's old descriptor
-  EXPECT_EQ(vexa_sim_open_descriptors(), 2);   // the DC source's and the test set's new one
+  TestSetDevice.ReportError("Call check failed again");  // on the same test-set handle
+  TestSetDevice.Open();                                  // replaces the test set's old descriptor
+  EXPECT_EQ(vexa_sim_open_descriptors(), 2);  // the DC source's and the test set's new one
   EXPECT_FALSE(gpib::ibwrt(reused, "*RST", 4).Failed());
   EXPECT_THAT(testing::SimLog(testing::kDcSourceAddress), ElementsAre("*RST"));
   EXPECT_THAT(test_set_memo.Lines(),
@@ -238,14 +246,14 @@ TEST_F(SessionTest, DescriptorTakenOfflineByAReportIsNeverTakenOfflineAgain) {
 }
 
 TEST_F(SessionTest, ADescriptorTakenOfflineNeverCarriesTheSessionsCommandsToAnotherDevice) {
-  OpenTestSet();
-  ReportGpibError("Call check failed");  // takes the test set's descriptor offline
-  ASSERT_EQ(OpenDcSource(), 0);          // the driver hands its number to the DC source
+  TestSetDevice.Open();
+  TestSetDevice.ReportError("Call check failed");  // takes the test set's descriptor offline
+  ASSERT_EQ(DcSourceDevice.Open(), 0);             // the driver hands its number to the DC source
   ASSERT_EQ(TestSetDevice.handle(), DcSourceDevice.handle());
 
   // The test set's operations on its old number fail as on a released descriptor; the DC
   // source, which holds that number now, never hears them.
-  EXPECT_EQ(QueryCallConnected(), 0);
+  EXPECT_EQ(AskCallState(TestSetDevice), "");
   EXPECT_EQ(gpib::LastStatus(), (bus::Status{0x8000, 0, EBADF}));
   EXPECT_THAT(testing::SimLog(testing::kDcSourceAddress), IsEmpty());
   EXPECT_THAT(testing::SimLog(testing::kTestSetAddress), IsEmpty());
@@ -254,9 +262,9 @@ TEST_F(SessionTest, ADescriptorTakenOfflineNeverCarriesTheSessionsCommandsToAnot
 TEST_F(SessionTest, TheTestSetsHandleBeforeItsFirstOpenNeverReachesTheDriver) {
   // Handle 0 would address the GPIB board itself on a Linux driver.
   EXPECT_EQ(TestSetDevice.handle(), 0);
-  EXPECT_EQ(QueryCallConnected(), 0);
+  EXPECT_EQ(AskCallState(TestSetDevice), "");
   EXPECT_EQ(gpib::LastStatus(), (bus::Status{0x8000, 0, EBADF}));
-  ReportGpibError("Early report");  // shown (the handle is not -1), but no ibonl(0, 0)
+  TestSetDevice.ReportError("Early report");  // shown (the handle is not -1), but no ibonl(0, 0)
   EXPECT_EQ(gpib::LastStatus(), (bus::Status{0x8000, 0, EBADF}));
   EXPECT_THAT(test_set_memo.Lines(), ElementsAre("Early report ibsta = 0x8000 iberr = 0 (EDVR)"));
 }
@@ -295,9 +303,7 @@ class GatedTransport : public Transport {
   }
   bus::Status RefusedCall() override { return {bus::kErr, 0, 0}; }
   bus::Status LastStatus() const override { return {}; }
-  std::string ErrorLine(const std::string& text, const bus::Status&) const override {
-    return text;
-  }
+  std::string ErrorLine(const std::string& text, const bus::Status&) const override { return text; }
   std::string Note() const override { return "gated"; }
 
   std::vector<int> OpenDescriptors() {
@@ -325,19 +331,22 @@ class GatedTransport : public Transport {
 
 TEST_F(SessionTest, OpenOnAnotherThreadLeavesASlowQueryItsDescriptorUntilItEnds) {
   const auto transport = std::make_shared<GatedTransport>();
-  TestSetDevice.SetTransportForTesting(transport);
+  InstrumentSession session(14, 0, AfterFailedClear::kContinue, transport);
+  testing::MemoRecorder memo;
+  session.SetMemo(&memo);
   std::atomic<bool> succeeded{false};
-  std::thread console([&succeeded] { succeeded = SendTestSetConsoleCommand("*IDN?"); });
+  std::thread console([&] { succeeded = session.SendConsoleText("*IDN?"); });
   transport->WaitForReaders(1);  // the console waits for its answer on descriptor 1
-  OpenTestSet();                 // replaces the session's descriptor by 2
+  session.Open();                // replaces the session's descriptor by 2
   EXPECT_THAT(transport->OpenDescriptors(), ElementsAre(1, 2));  // 1 is still the console's
   transport->LetReadsGo();
   console.join();
 
   EXPECT_TRUE(succeeded);
-  EXPECT_THAT(test_set_memo.Lines(), ElementsAre("<---*IDN?", "--->ANSWER"));
+  EXPECT_THAT(memo.Lines(), ElementsAre("<---*IDN?", "--->ANSWER"));
   EXPECT_THAT(transport->OpenDescriptors(), ElementsAre(2));  // released when it was done
-  EXPECT_EQ(TestSetDevice.handle(), 2);
+  EXPECT_EQ(session.handle(), 2);
+  session.SetMemo(nullptr);
 }
 
 TEST_F(SessionTest, DetachMemoLeavesAMemoAttachedLaterInPlace) {
@@ -362,25 +371,13 @@ TEST_F(SessionTest, AbsentDeviceOpensButItsWriteFindsNoListener) {
   absent.SetMemo(nullptr);
 }
 
-TEST_F(SessionTest, QueryCallConnectedFollowsTheCallAndCountsSilenceAsNoCall) {
-  OpenTestSet();
-  EXPECT_EQ(QueryCallConnected(), 1);
-  vexa_sim_set_call_connected(0);
-  EXPECT_EQ(QueryCallConnected(), 0);
-  vexa_sim_set_call_connected(1);
-  vexa_sim_fail_next_reads(testing::kTestSetAddress, VEXA_SIM_READ_TIMEOUT, 1);
-  EXPECT_EQ(QueryCallConnected(), 0);
-  vexa_sim_fail_next_reads(testing::kTestSetAddress, VEXA_SIM_READ_GARBLED, 1);
-  EXPECT_EQ(QueryCallConnected(), 0);
-  EXPECT_THAT(test_set_memo.Lines(), IsEmpty());  // errors are not reported
-  EXPECT_THAT(testing::SimLog(testing::kTestSetAddress),
-              ElementsAreArray(Lines(4, "CALL:CONN:STAT?")));
-}
-
 TEST_F(SessionTest, ReadTimeOutTakesTheConfiguredTimeOutAndNoLonger) {
   using std::chrono::milliseconds;
   vexa_sim_set_timeout_scale(0.02);  // code 13 (10 s) -> 200 ms
   const milliseconds configured(200);
+  // What a read that ignored the scaled time-out would wait at least: the unscaled 10 s of
+  // code 13 (the acquisition below, two minutes).
+  const milliseconds unscaled(10000);
   struct Case {
     const char* name;
     int address;
@@ -406,7 +403,7 @@ TEST_F(SessionTest, ReadTimeOutTakesTheConfiguredTimeOutAndNoLonger) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(status, (bus::Status{0xc100, 6, 0}));
     EXPECT_GE(elapsed, configured);
-    EXPECT_LT(elapsed, configured + milliseconds(400));
+    EXPECT_LT(elapsed, unscaled);
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/runs/instrument_station.h"
 #include "sim/vexa_gpib_sim.h"
 
 namespace vexa::testing {
@@ -23,7 +24,13 @@ inline void UseDriverLibrary(const char* library) {
   } else {
     unsetenv("VEXA_GPIB_LIBRARY");
   }
-  gpib::UnloadDriverForTesting();
+  gpib::ReloadDriver();
+}
+
+// Lets the session's descriptor go, as a connection change does (the next open makes a new
+// one): before the simulator is reset, which hands the same numbers out again.
+inline void ReleaseDescriptor(InstrumentSession& session) {
+  ASSERT_EQ(session.SetConnection(session.connection()), "");
 }
 
 // Records memo lines, and for each the thread that appended it (the thread that ran the
@@ -76,25 +83,31 @@ inline constexpr int kDcSourceAddress = 5;
 // Read time-outs in the tests: code 13 (10 s) scaled to 100 ms.
 inline constexpr double kTimeoutScale = 0.01;
 
-// Both program-wide sessions on the simulator, each with a recorded memo.
+// A station of the test's own on the simulator, each session with a recorded memo. The station
+// goes (releasing its descriptors) before the next test loads the driver again.
 class SimulatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A test that sets up again lets the station's descriptors go first: the reset simulator
+    // hands their numbers out anew.
+    ReleaseDescriptor(TestSetDevice);
+    ReleaseDescriptor(DcSourceDevice);
     UseDriverLibrary(VEXA_SIM_LIBRARY);
     vexa_sim_reset();
     vexa_sim_set_timeout_scale(kTimeoutScale);
-    TestSetDevice.ResetForTesting();
-    DcSourceDevice.ResetForTesting();
     TestSetDevice.SetMemo(&test_set_memo);
     DcSourceDevice.SetMemo(&dc_source_memo);
   }
   void TearDown() override {
-    TestSetDevice.ResetForTesting();
-    DcSourceDevice.ResetForTesting();
+    TestSetDevice.DetachMemo(&test_set_memo);
+    DcSourceDevice.DetachMemo(&dc_source_memo);
   }
 
   MemoRecorder test_set_memo;
   MemoRecorder dc_source_memo;
+  InstrumentStation station;
+  InstrumentSession& TestSetDevice = station.TestSetDevice;
+  InstrumentSession& DcSourceDevice = station.DcSourceDevice;
 };
 
 }  // namespace vexa::testing

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "instrument/pages/connection_dialog.h"
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/pages/connection_dialog.h"
 #include "instrument/pages/plan_window.h"
 #include "instrument/pages/testset_page.h"
 #include "sim/vexa_gpib_sim.h"
@@ -51,9 +51,8 @@ QStringList MemoLines(MemoWidget* memo) {
 // The simulator as the driver, both in their start state (before a window attaches its memos).
 QWidget* UseSimulator() {
   setenv("VEXA_GPIB_LIBRARY", VEXA_SIM_PATH, 1);
-  gpib::UnloadDriverForTesting();
+  gpib::ReloadDriver();
   vexa_sim_reset();
-  TestSetDevice.ResetForTesting();
   return nullptr;
 }
 
@@ -65,7 +64,6 @@ class PlanWindowTest : public ::testing::Test {
     QTest::mouseClick(page->Btpl, Qt::LeftButton);
     plan = page->PlanWindow();
   }
-  ~PlanWindowTest() override { TestSetDevice.ResetForTesting(); }
 
   // A click as the user makes it (check boxes toggle, then report the click).
   void Click(QAbstractButton* button) { button->click(); }
@@ -173,8 +171,8 @@ TEST_F(PlanWindowTest, ConfigConfiguresTheTestSetAndReturnsToTheMainWindow) {
   EXPECT_EQ(lines.first(), "Test Plan configured. Now begin setup 8960 ......");
   EXPECT_EQ(lines.last(),
             "8960 setup finished. Now connect 8960 with MS mannually, and start to test");
-  EXPECT_EQ(ProgramTestPlan.berCount, 8200);
-  EXPECT_EQ(ProgramTestPlan.channels[1][1], 698);
+  EXPECT_EQ(form.Station().Plan.berCount, 8200);
+  EXPECT_EQ(form.Station().Plan.channels[1][1], 698);
   char first[16] = {};
   vexa_sim_log_entry(14, 0, first, sizeof first);
   EXPECT_STREQ(first, "*RST");
@@ -188,7 +186,8 @@ TEST_F(PlanWindowTest, ConfigSendsOnThePagesWorkerAndShowsItsProgress) {
   QStringList progress;
   QObject::connect(plan->ConfigProgress, &QProgressBar::valueChanged, plan,
                    [&] { progress << plan->ConfigProgress->text(); });
-  std::unique_lock<std::mutex> bus = TestSetDevice.HoldBus();  // the test set is busy
+  std::unique_lock<std::mutex> bus =
+      form.Station().TestSetDevice.HoldBus();  // the test set is busy
   Click(plan->Button5);
   EXPECT_TRUE(plan->isVisible());
   EXPECT_FALSE(plan->Button5->isEnabled());
@@ -224,7 +223,7 @@ TEST_F(PlanWindowTest, ConfigSendsOnThePagesWorkerAndShowsItsProgress) {
 
 // Closing the main window while the set-up waits for the test set: nothing more is sent.
 TEST_F(PlanWindowTest, ClosingTheMainWindowStopsTheConfigBeforeItsNextCommand) {
-  std::unique_lock<std::mutex> bus = TestSetDevice.HoldBus();
+  std::unique_lock<std::mutex> bus = form.Station().TestSetDevice.HoldBus();
   Click(plan->Button5);
   // The set-up has begun and waits for the test set.
   ASSERT_TRUE(testing::WaitFor([this] { return !MemoLines(page->Memo4).isEmpty(); }));
@@ -292,9 +291,9 @@ TEST_F(PlanWindowTest, TypingMistakesInListsAreRefusedNotTurnedIntoChannels) {
   Click(plan->Button5);
   ASSERT_TRUE(testing::WaitFor([this] { return !plan->isVisible() && !page->CommandsPending(); }));
   EXPECT_TRUE(dialogs.boxes.empty());
-  EXPECT_EQ(ProgramTestPlan.channels[0][0], 62);
-  EXPECT_EQ(ProgramTestPlan.channels[0][1], 124);
-  EXPECT_EQ(ProgramTestPlan.channels[0][2], kEndOfList);
+  EXPECT_EQ(form.Station().Plan.channels[0][0], 62);
+  EXPECT_EQ(form.Station().Plan.channels[0][1], 124);
+  EXPECT_EQ(form.Station().Plan.channels[0][2], kEndOfList);
 }
 
 // A plan file's lists are read by the file rule; those that read otherwise than they look are
@@ -320,8 +319,8 @@ TEST_F(PlanWindowTest, OpeningAFileWithOddListsNamesThemAndReadsThemByTheFileRul
   ASSERT_TRUE(testing::WaitFor([this] { return !plan->isVisible() && !page->CommandsPending(); }));
   EXPECT_TRUE(dialogs.boxes.empty());
   const std::vector<std::int32_t> expected = {62, 0, 0, 0, 0, 2000, kEndOfList};
-  EXPECT_EQ(std::vector<std::int32_t>(ProgramTestPlan.channels[0].begin(),
-                                      ProgramTestPlan.channels[0].begin() + 7),
+  EXPECT_EQ(std::vector<std::int32_t>(form.Station().Plan.channels[0].begin(),
+                                      form.Station().Plan.channels[0].begin() + 7),
             expected);
 }
 

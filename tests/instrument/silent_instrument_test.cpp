@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/runs/current_test_run.h"
 #include "instrument/bus/instrument_session.h"
 #include "instrument/bus/transport.h"
+#include "instrument/runs/current_test_run.h"
 #include "instrument_test_support.h"
 #include "support/instrument_sim_process.h"
 #include "support/run_process.h"
@@ -97,23 +97,20 @@ TEST(SilentInstrument, ADcSourceKilledMidRunEndsTheCurrentTestWithItsRealReading
 class SlowLanSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_timeout_ = SetSocketTimeoutMsForTesting(600000);
     server_ =
         std::make_unique<ServerProcess>(std::vector<std::string>{"--setup", "latency_ms=600000"});
     ASSERT_EQ(
-        DcSourceDevice.SetConnection(Connection{TransportKind::kSocket, Socket(server_->port(5))}),
+        DcSourceDevice.SetConnection(Connection{TransportKind::kSocket, Socket(server_->port(5))},
+                                     TransportOptions{std::chrono::minutes(10)}),
         "");
     DcSourceDevice.SetMemo(&memo_);
   }
-  void TearDown() override {
-    DcSourceDevice.DetachMemo(&memo_);
-    DcSourceDevice.ResetForTesting();
-    SetSocketTimeoutMsForTesting(previous_timeout_);
-  }
+  void TearDown() override { DcSourceDevice.DetachMemo(&memo_); }
 
   testing::MemoRecorder memo_;
   std::unique_ptr<ServerProcess> server_;
-  int previous_timeout_ = 0;
+  InstrumentStation station;
+  InstrumentSession& DcSourceDevice = station.DcSourceDevice;
 };
 
 class RecordingView : public CurrentRunView {
@@ -192,7 +189,8 @@ TEST(SessionExchange, AConsoleQueryDuringARunsQueryGetsItsOwnAnswer) {
   vexa_sim_set_command_log(0);
   vexa_sim_set_latency_ms(15);
   testing::MemoRecorder memo;
-  TestSetDevice.ResetForTesting();
+  InstrumentStation station;
+  InstrumentSession& TestSetDevice = station.TestSetDevice;
   TestSetDevice.SetMemo(&memo);
   ASSERT_EQ(TestSetDevice.Open(), 0);
   std::atomic<bool> done = false;
@@ -211,7 +209,7 @@ TEST(SessionExchange, AConsoleQueryDuringARunsQueryGetsItsOwnAnswer) {
   run.join();
   vexa_sim_set_latency_ms(0);
   TestSetDevice.DetachMemo(&memo);
-  TestSetDevice.ResetForTesting();
+  testing::ReleaseDescriptor(TestSetDevice);
   vexa_sim_reset();
 
   ASSERT_FALSE(run_answers.empty());

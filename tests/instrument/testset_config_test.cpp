@@ -458,7 +458,7 @@ TEST_F(ConfigureTest, CancelStopsBeforeTheNextCommandWithoutTheEnd) {
 // change under the set-up.
 TEST_F(ConfigureTest, TheSessionIsInUseWhileTheSetupIsSent) {
   std::vector<bool> in_use;
-  page.on_progress = [&in_use](int) { in_use.push_back(TestSetDevice.InUse()); };
+  page.on_progress = [this, &in_use](int) { in_use.push_back(TestSetDevice.InUse()); };
   Configure(StartupPlan(), true);
   EXPECT_EQ(in_use, std::vector<bool>(22, true));
   EXPECT_FALSE(TestSetDevice.InUse());

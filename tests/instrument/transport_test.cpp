@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/bus/instrument_session.h"
 #include "instrument/bus/instrument_address.h"
+#include "instrument/bus/instrument_session.h"
 #include "instrument/bus/transport.h"
 #include "instrument/bus/visa_transport.h"
 #include "instrument_test_support.h"
@@ -189,28 +189,22 @@ class ScriptedInstrument {
 
 class SocketTransportTest : public testing::SimulatorTest {
  protected:
-  void SetUp() override {
-    SimulatorTest::SetUp();
-    previous_timeout_ = SetSocketTimeoutMsForTesting(300);
-  }
-  void TearDown() override {
-    SimulatorTest::TearDown();
-    SetSocketTimeoutMsForTesting(previous_timeout_);
-  }
-  void Connect(const ScriptedInstrument& instrument) {
-    ASSERT_EQ(TestSetDevice.SetConnection({TransportKind::kSocket, instrument.resource()}), "");
-  }
+  // Connects and reads give up after 300 ms.
+  static constexpr TransportOptions kShortTimeOut{std::chrono::milliseconds(300)};
 
- private:
-  int previous_timeout_ = 0;
+  void Connect(const ScriptedInstrument& instrument) {
+    ASSERT_EQ(
+        TestSetDevice.SetConnection({TransportKind::kSocket, instrument.resource()}, kShortTimeOut),
+        "");
+  }
 };
 
 TEST_F(SocketTransportTest, ConsoleSendsLinesAndShowsAnswersLikeGpib) {
   ScriptedInstrument instrument(
       [](const std::string& line) { return Reply{line == "*IDN?" ? "ACME,Test Set,1,2\n" : ""}; });
   Connect(instrument);
-  EXPECT_TRUE(SendTestSetConsoleCommand("*IDN?"));
-  EXPECT_TRUE(SendTestSetConsoleCommand("*RST"));
+  EXPECT_TRUE(TestSetDevice.SendConsoleText("*IDN?"));
+  EXPECT_TRUE(TestSetDevice.SendConsoleText("*RST"));
   EXPECT_THAT(test_set_memo.Lines(), ElementsAre("<---*IDN?", "--->ACME,Test Set,1,2", "<---*RST"));
   EXPECT_THAT(instrument.WaitForLines(2), ElementsAre("*IDN?", "*RST"));
   EXPECT_THAT(TestSetDevice.ConnectionNote(),
@@ -222,8 +216,8 @@ TEST_F(SocketTransportTest, SilenceAndPartialAnswersEndInATimeOutLine) {
     return Reply{line == "PART?" ? "12.5" : ""};  // no LF: the answer never ends
   });
   Connect(instrument);
-  EXPECT_FALSE(SendTestSetConsoleCommand("MUTE?"));
-  EXPECT_FALSE(SendTestSetConsoleCommand("PART?"));
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("MUTE?"));
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("PART?"));
   // As on GPIB, the shown answer is cut one byte before the count received.
   EXPECT_THAT(
       test_set_memo.Lines(),
@@ -238,11 +232,11 @@ TEST_F(SocketTransportTest, AClosedPortAndAnUnknownPortAreOpenFailuresInWords) {
     ScriptedInstrument gone([](const std::string&) { return Reply{}; });
     port = std::stoi(gone.resource().substr(19));
   }
-  ASSERT_EQ(
-      TestSetDevice.SetConnection(
-          {TransportKind::kSocket, "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"}),
-      "");
-  EXPECT_FALSE(SendTestSetConsoleCommand("*IDN?"));
+  ASSERT_EQ(TestSetDevice.SetConnection(
+                {TransportKind::kSocket, "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"},
+                kShortTimeOut),
+            "");
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("*IDN?"));
   EXPECT_THAT(test_set_memo.Lines(),
               ElementsAre("Unable to open device status = 0x8000 error = 111 (ECONNREFUSED)",
                           "127.0.0.1 port " + std::to_string(port) +
@@ -305,7 +299,7 @@ class VisaTransportTest : public testing::SimulatorTest {
     } else {
       unsetenv("VEXA_VISA_LIBRARY");
     }
-    UnloadVisaLibraryForTesting();
+    ReloadVisaLibrary();
   }
   static std::string Log() {
     char text[8192];
@@ -317,7 +311,7 @@ class VisaTransportTest : public testing::SimulatorTest {
 TEST_F(VisaTransportTest, AMissingLibraryFailsEveryOpenWithItsName) {
   UseVisa("/nonexistent/libvisa-vexa-test.so");
   ASSERT_EQ(TestSetDevice.SetConnection({TransportKind::kVisa, "GPIB0::14::INSTR"}), "");
-  EXPECT_FALSE(SendTestSetConsoleCommand("*IDN?"));
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("*IDN?"));
   EXPECT_THAT(test_set_memo.Lines(),
               ElementsAre("Unable to open device status = 0x8000 viStatus = 0xBFFF009E "
                           "(VI_ERROR_LIBRARY_NFOUND)",
@@ -333,14 +327,14 @@ TEST_F(VisaTransportTest, AMissingLibraryFailsEveryOpenWithItsName) {
 TEST_F(VisaTransportTest, InstrResourcesSendTheBareCommandAndSocketResourcesAnLf) {
   ASSERT_EQ(TestSetDevice.SetConnection({TransportKind::kVisa, "TCPIP0::ts.lab::inst0::INSTR"}),
             "");
-  EXPECT_TRUE(SendTestSetConsoleCommand("*IDN?"));
+  EXPECT_TRUE(TestSetDevice.SendConsoleText("*IDN?"));
   EXPECT_EQ(Log(), "rm|open TCPIP0::ts.lab::inst0::INSTR|clear|write [*IDN?]");
   EXPECT_EQ(TestSetDevice.ConnectionNote(),
             std::string("TCPIP0::ts.lab::inst0::INSTR - VISA: ") + FAKE_VISA_LIBRARY);
 
   ASSERT_EQ(TestSetDevice.SetConnection({TransportKind::kVisa, "TCPIP0::ts.lab::5025::SOCKET"}),
             "");
-  EXPECT_TRUE(SendTestSetConsoleCommand("*IDN?"));
+  EXPECT_TRUE(TestSetDevice.SendConsoleText("*IDN?"));
   // The switch released the INSTR session (its number 2) once nothing used it.
   EXPECT_EQ(Log(), "close 2|open TCPIP0::ts.lab::5025::SOCKET|termchar on|clear|write [*IDN?\n]");
   EXPECT_THAT(test_set_memo.Lines(),
@@ -350,9 +344,9 @@ TEST_F(VisaTransportTest, InstrResourcesSendTheBareCommandAndSocketResourcesAnLf
 
 TEST_F(VisaTransportTest, VisaFailuresUseTheVisaNames) {
   ASSERT_EQ(TestSetDevice.SetConnection({TransportKind::kVisa, "USB0::NOSUCH::INSTR"}), "");
-  EXPECT_FALSE(SendTestSetConsoleCommand("*IDN?"));
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("*IDN?"));
   ASSERT_EQ(TestSetDevice.SetConnection({TransportKind::kVisa, "GPIB0::14::INSTR"}), "");
-  EXPECT_FALSE(SendTestSetConsoleCommand("SLOW?"));
+  EXPECT_FALSE(TestSetDevice.SendConsoleText("SLOW?"));
   EXPECT_THAT(test_set_memo.Lines(),
               ElementsAre("Unable to open device status = 0x8000 viStatus = 0xBFFF0011 "
                           "(VI_ERROR_RSRC_NFOUND)",

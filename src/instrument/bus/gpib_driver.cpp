@@ -380,7 +380,7 @@ bool DriverIsSimulator() {
   return TheDriver().simulator;
 }
 
-void UnloadDriverForTesting() {
+void ReloadDriver() {
   {
     std::lock_guard<std::mutex> lock(g_load_mutex);
     if (g_driver) {

@@ -1,5 +1,9 @@
 // The GPIB driver: a C library with the NI-488.2 style calls, loaded at run time.
 //
+// There is one driver per process, not one per station: the C library keeps its status values
+// (ibsta, iberr, ibcntl) and its unit descriptors process-wide, so two loads of it would share
+// them anyway. Every session and transport therefore goes through the functions below.
+//
 // The library is opened with dlopen on the first call of any function below (or the first
 // DriverNote()), from the path in $VEXA_GPIB_LIBRARY when that is set (and then only from
 // there), otherwise from the usual Linux driver names in DefaultLibraryNames() order. The
@@ -79,8 +83,11 @@ void* OpenLibrary(const std::string& name, const std::string& shown_name,
 // shared object file: No such file or directory".
 std::string DescribeLoadFailures(const std::vector<LibraryLoadFailure>& failures);
 
-// Tests only: closes the library and clears the program-wide status, so that the next call
-// loads again (reading $VEXA_GPIB_LIBRARY anew). No driver call may be in progress.
-void UnloadDriverForTesting();
+// Closes the library in use and clears the program-wide status, so that the next call loads
+// again, reading $VEXA_GPIB_LIBRARY anew: how a process switches between drivers (the
+// simulator and a bus adapter's library) after changing that variable. The descriptors of the
+// old library go with it. No driver call may be in progress, and no session may still hold a
+// descriptor (the stations using the driver are gone).
+void ReloadDriver();
 
 }  // namespace vexa::gpib

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
-#include <cstdlib>
 #include <utility>
 
 #include "core/latin1.h"
@@ -106,22 +104,19 @@ InstrumentSession::Lease InstrumentSession::CurrentLease() {
   return lease_;
 }
 
-std::string InstrumentSession::SetConnection(const Connection& connection) {
+std::string InstrumentSession::SetConnection(const Connection& connection,
+                                             const TransportOptions& options) {
   if (InUse())
     return kSessionInUse;
   const std::unique_lock<std::mutex> bus = TryHoldBus();
   if (!bus.owns_lock())
     return kSessionInUse;
   std::string error;
-  std::shared_ptr<Transport> transport = MakeTransport(connection, &error);
+  std::shared_ptr<Transport> transport = MakeTransport(connection, &error, options);
   if (!transport)
     return error;
   InstallTransport(std::move(transport));
   return "";
-}
-
-void InstrumentSession::SetTransportForTesting(std::shared_ptr<Transport> transport) {
-  InstallTransport(std::move(transport));
 }
 
 void InstrumentSession::InstallTransport(std::shared_ptr<Transport> transport) {
@@ -359,64 +354,6 @@ bool InstrumentSession::SendConsoleText(const std::string& utf8) {
       return false;
   }
   return false;
-}
-
-int InstrumentSession::QueryCallConnected() {
-  static constexpr char kQuery[] = "CALL:CONN:STAT?";
-  static constexpr long kAnswerSize = 20;
-  const Lease lease = CurrentLease();
-  // "0" and zeros, so that a failed read counts as no call; one spare byte keeps the text
-  // terminated even when all 20 bytes arrive.
-  char answer[kAnswerSize + 1] = "0";
-  const std::unique_lock<std::mutex> bus = HoldBus();
-  Write(*lease, kQuery, static_cast<long>(sizeof kQuery - 1));
-  Read(*lease, answer, kAnswerSize);
-  const long value = std::strtol(answer, nullptr, 10);
-  return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-void InstrumentSession::ResetForTesting() {
-  SetMemo(nullptr);
-  Lease forgotten;
-  std::shared_ptr<Transport> transport;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    forgotten = std::exchange(lease_, nullptr);
-    transport = std::exchange(transport_, nullptr);
-  }
-  if (forgotten)
-    forgotten->TakeOffline();
-}
-
-constinit InstrumentSession TestSetDevice{14, 0, AfterFailedClear::kContinue};
-constinit InstrumentSession DcSourceDevice{5, -1, AfterFailedClear::kStop};
-
-void ReportGpibError(const std::string& text) {
-  TestSetDevice.ReportError(text);
-}
-void ReportGpibError(const std::string& text, const bus::Status& status) {
-  TestSetDevice.ReportError(text, status);
-}
-void ReportDcSourceError(const std::string& text) {
-  DcSourceDevice.ReportError(text);
-}
-void ReportDcSourceError(const std::string& text, const bus::Status& status) {
-  DcSourceDevice.ReportError(text, status);
-}
-void OpenTestSet() {
-  TestSetDevice.Open();
-}
-int OpenDcSource() {
-  return DcSourceDevice.Open();
-}
-int QueryCallConnected() {
-  return TestSetDevice.QueryCallConnected();
-}
-bool SendTestSetConsoleCommand(const std::string& utf8) {
-  return TestSetDevice.SendConsoleText(utf8);
-}
-bool SendDcSourceConsoleCommand(const std::string& utf8) {
-  return DcSourceDevice.SendConsoleText(utf8);
 }
 
 }  // namespace vexa

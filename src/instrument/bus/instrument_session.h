@@ -2,9 +2,10 @@
 // source at address 5 ("66319" page). A session opens and clears its device, reports failed
 // bus calls as lines in its page's memo, and runs the page's command line (the console).
 //
-// Sessions are program-wide and used from the GUI thread and from worker threads at once;
-// their own fields are guarded, bus calls and memo lines happen outside the guard. Memo lines
-// of one operation are appended in order.
+// The main window (through its InstrumentStation) owns the two sessions and hands them to the
+// pages; vexa-cli builds its own. A session is used from the GUI thread and from worker threads
+// at once; its own fields are guarded, bus calls and memo lines happen outside the guard. Memo
+// lines of one operation are appended in order.
 //
 // Each open replaces the session's descriptor. The replaced one is released (ibonl(ud, 0))
 // once nothing uses it any more: every operation holds the descriptor it works on until it
@@ -25,6 +26,7 @@
 #include "core/memo_sink.h"
 #include "instrument/bus/gpib_driver.h"
 #include "instrument/bus/instrument_address.h"
+#include "instrument/bus/transport.h"
 
 namespace vexa {
 
@@ -49,7 +51,6 @@ enum class AfterFailedClear {
 };
 
 class DescriptorLease;
-class Transport;
 
 class InstrumentSession {
   using Lease = std::shared_ptr<DescriptorLease>;
@@ -58,10 +59,15 @@ class InstrumentSession {
   static constexpr std::size_t kCommandLimit = 1024;  // bus bytes of one console command
   static constexpr long kReplySize = 1024;            // bytes of one console answer
 
-  constexpr InstrumentSession(int address, int initial_handle, AfterFailedClear after_failed_clear)
+  // The device at GPIB `address`; `initial_handle` is the handle before the first open (the
+  // test set's 0, the DC source's -1). `transport` carries the calls until another connection
+  // is set; nullptr gives the GPIB driver at "GPIB0::<address>::INSTR" (made on first use).
+  InstrumentSession(int address, int initial_handle, AfterFailedClear after_failed_clear,
+                    std::shared_ptr<Transport> transport = nullptr)
       : address_(address),
         initial_handle_(initial_handle),
-        after_failed_clear_(after_failed_clear) {}
+        after_failed_clear_(after_failed_clear),
+        transport_(std::move(transport)) {}
   InstrumentSession(const InstrumentSession&) = delete;
   InstrumentSession& operator=(const InstrumentSession&) = delete;
   // Releases the descriptor of the last open once its last user is done.
@@ -111,10 +117,9 @@ class InstrumentSession {
   // open reaches the new instrument); the old descriptor is released once nothing uses it.
   // Returns "" or, leaving the connection as it was, why the transport cannot carry the
   // resource, or kSessionInUse while a Use of the session lives or a bus exchange is going.
-  std::string SetConnection(const Connection& connection);
+  // `options` tune the new transport (the socket's time-out).
+  std::string SetConnection(const Connection& connection, const TransportOptions& options = {});
   Connection connection();
-  // Tests only: SetConnection with a transport of the test's own.
-  void SetTransportForTesting(std::shared_ptr<Transport> transport);
   // The line under the page's memo: the resource and what carries it.
   std::string ConnectionNote();
 
@@ -192,16 +197,6 @@ class InstrumentSession {
   // The descriptor of the last open (the handle before the first open refuses every call).
   Link CurrentLink();
 
-  // Asks the test set "CALL:CONN:STAT?" and returns the leading integer of the answer; 0 when
-  // the answer holds none or the read failed. Errors are not reported.
-  int QueryCallConnected();
-
-  // Tests only: back to the state at program start (the default connection), memo detached.
-  // The descriptor of the last
-  // open is forgotten, not released: the tests reset the simulator, which releases them all.
-  // No operation of this session may be running.
-  void ResetForTesting();
-
  private:
   // Makes `transport` the session's, back to the state before the first open.
   void InstallTransport(std::shared_ptr<Transport> transport);
@@ -233,21 +228,5 @@ class InstrumentSession {
   std::shared_ptr<Transport> transport_;  // guarded by mutex_; null before the first use
   MemoSink* memo_ = nullptr;              // guarded by mutex_
 };
-
-// The program-wide sessions.
-extern InstrumentSession TestSetDevice;   // address 14, handle 0 before the first open
-extern InstrumentSession DcSourceDevice;  // address 5, handle -1 before the first open
-
-// The operations of the two pages, on the sessions above.
-void ReportGpibError(const std::string& text);
-void ReportGpibError(const std::string& text, const bus::Status& status);
-void ReportDcSourceError(const std::string& text);
-void ReportDcSourceError(const std::string& text, const bus::Status& status);
-void OpenTestSet();
-int OpenDcSource();
-int QueryCallConnected();
-// The command line's text in UTF-8 (see InstrumentSession::SendConsoleText).
-bool SendTestSetConsoleCommand(const std::string& utf8);
-bool SendDcSourceConsoleCommand(const std::string& utf8);
 
 }  // namespace vexa

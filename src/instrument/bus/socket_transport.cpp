@@ -19,8 +19,6 @@
 namespace vexa {
 namespace {
 
-std::atomic<int> g_timeout_ms{10000};
-
 SharedStatus g_status;
 
 bus::Status Publish(const bus::Status& status) {
@@ -40,8 +38,13 @@ bus::Status Done(long count, bool end = false) {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point Deadline() {
-  return Clock::now() + std::chrono::milliseconds(g_timeout_ms.load());
+Clock::time_point Deadline(std::chrono::milliseconds timeout) {
+  return Clock::now() + timeout;
+}
+
+// Whole seconds of `timeout`, rounded up, for the notes.
+int Seconds(std::chrono::milliseconds timeout) {
+  return static_cast<int>((timeout.count() + 999) / 1000);
 }
 
 // Waits for `events` on `fd` until `deadline`: 0 when ready, else the error code (ETIMEDOUT
@@ -95,12 +98,9 @@ struct SocketTransport::Link {
   std::string pending;  // guarded by io
 };
 
-int SetSocketTimeoutMsForTesting(int milliseconds) {
-  return g_timeout_ms.exchange(milliseconds);
-}
-
-SocketTransport::SocketTransport(const InstrumentAddress& address)
-    : Transport(address.resource), host_(address.host), port_(address.port) {}
+SocketTransport::SocketTransport(const InstrumentAddress& address,
+                                 std::chrono::milliseconds timeout)
+    : Transport(address.resource), host_(address.host), port_(address.port), timeout_(timeout) {}
 
 SocketTransport::~SocketTransport() = default;
 
@@ -121,7 +121,7 @@ int SocketTransport::Connect(int& error) const {
     error = lookup == EAI_SYSTEM ? errno : lookup;
     return -1;
   }
-  const Clock::time_point deadline = Deadline();
+  const Clock::time_point deadline = Deadline(timeout_);
   error = ECONNREFUSED;
   int fd = -1;
   for (addrinfo* candidate = found; candidate && fd < 0; candidate = candidate->ai_next) {
@@ -210,7 +210,7 @@ bus::Status SocketTransport::Write(int ud, const void* buffer, long count) {
   std::string message(static_cast<const char*>(buffer),
                       static_cast<std::size_t>(std::max(count, 0L)));
   message += '\n';
-  const Clock::time_point deadline = Deadline();
+  const Clock::time_point deadline = Deadline(timeout_);
   std::size_t sent = 0;
   while (sent < message.size()) {
     const ssize_t n =
@@ -245,7 +245,7 @@ bus::Status SocketTransport::Read(int ud, void* buffer, long count) {
     link->pending.erase(0, n);
     return static_cast<long>(n);
   };
-  const Clock::time_point deadline = Deadline();
+  const Clock::time_point deadline = Deadline(timeout_);
   for (;;) {
     const std::size_t end = link->pending.find('\n');
     if (end != std::string::npos && end < static_cast<std::size_t>(count))
@@ -348,8 +348,7 @@ std::string SocketTransport::OpenFailureNote(const bus::Status& status) const {
   const std::string where = host_ + " port " + std::to_string(port_);
   switch (status.iberr) {
     case ETIMEDOUT:
-      return Format("No answer from %s within %d s", where.c_str(),
-                    (g_timeout_ms.load() + 999) / 1000);
+      return Format("No answer from %s within %d s", where.c_str(), Seconds(timeout_));
     case ECONNREFUSED:
       return Format("%s refused the connection (no instrument listening there?)", where.c_str());
     case EHOSTUNREACH:
@@ -365,7 +364,7 @@ std::string SocketTransport::OpenFailureNote(const bus::Status& status) const {
 
 std::string SocketTransport::Note() const {
   return Format("LAN socket to %s port %d (LF-terminated, %d s time-out)", host_.c_str(), port_,
-                (g_timeout_ms.load() + 999) / 1000);
+                Seconds(timeout_));
 }
 
 }  // namespace vexa

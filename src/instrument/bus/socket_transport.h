@@ -1,6 +1,7 @@
 // The raw SCPI socket: "TCPIPn::HOST::PORT::SOCKET" resources over TCP, the LAN road of most
 // test sets and DC sources (port 5025 by convention). Commands go out with an LF; an answer
-// ends at its LF. Connects, writes and reads give up after the bus time-out (10 s).
+// ends at its LF. Connects, writes and reads give up after the transport's time-out (the GPIB
+// bus time-out, 10 s, unless the connection asks for another: see TransportOptions).
 //
 // Status values: ibsta carries ERR, TIMO, END and CMPL as on GPIB; iberr is the system's error
 // number (ETIMEDOUT, ECONNREFUSED, ECONNRESET, ...) or, for a host name that cannot be
@@ -8,6 +9,7 @@
 // closed first connects anew.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,7 +20,9 @@ namespace vexa {
 
 class SocketTransport : public Transport {
  public:
-  explicit SocketTransport(const InstrumentAddress& address);
+  // `timeout`: how long a connect, a write or a read waits for the instrument.
+  explicit SocketTransport(const InstrumentAddress& address,
+                           std::chrono::milliseconds timeout = kBusTimeout);
   ~SocketTransport() override;
 
   TransportKind kind() const override { return TransportKind::kSocket; }
@@ -52,6 +56,7 @@ class SocketTransport : public Transport {
 
   const std::string host_;
   const int port_;
+  const std::chrono::milliseconds timeout_;
   std::mutex mutex_;
   std::map<int, std::shared_ptr<Link>> links_;  // guarded by mutex_, by socket descriptor
 };

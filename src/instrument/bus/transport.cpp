@@ -10,7 +10,8 @@ std::string Transport::OpenFailureNote(const bus::Status&) const {
   return "";
 }
 
-std::shared_ptr<Transport> MakeTransport(const Connection& connection, std::string* error) {
+std::shared_ptr<Transport> MakeTransport(const Connection& connection, std::string* error,
+                                         const TransportOptions& options) {
   const std::string problem = CheckConnection(connection.transport, connection.resource);
   if (!problem.empty()) {
     if (error)
@@ -22,7 +23,7 @@ std::shared_ptr<Transport> MakeTransport(const Connection& connection, std::stri
     case TransportKind::kGpib:
       return std::make_shared<GpibTransport>(address);
     case TransportKind::kSocket:
-      return std::make_shared<SocketTransport>(address);
+      return std::make_shared<SocketTransport>(address, options.socket_timeout);
     case TransportKind::kVisa:
       return std::make_shared<VisaTransport>(address);
   }

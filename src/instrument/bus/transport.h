@@ -14,6 +14,7 @@
 // which the session drops.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -89,16 +90,23 @@ class SharedStatus {
   bus::Status status_;
 };
 
+// The GPIB bus time-out every open asks for (code 13), which the socket transport keeps too.
+inline constexpr std::chrono::milliseconds kBusTimeout{10000};
+
+// How a connection's transport is made beyond its resource.
+struct TransportOptions {
+  // How long the socket transport waits for a connect, a write or a read. Other transports
+  // keep the bus time-out their open sets.
+  std::chrono::milliseconds socket_timeout = kBusTimeout;
+};
+
 // The transport for a connection. nullptr with *error when the transport cannot carry the
 // resource (see CheckConnection).
-std::shared_ptr<Transport> MakeTransport(const Connection& connection, std::string* error);
+std::shared_ptr<Transport> MakeTransport(const Connection& connection, std::string* error,
+                                         const TransportOptions& options = {});
 
 // The line under an instrument page's memo: the resource and what carries it, for example
 // "GPIB0::14::INSTR - GPIB driver: /usr/lib/libgpib.so.0".
 std::string ConnectionNote(const Transport& transport);
-
-// Socket transport tuning for tests: the time-out of connects, writes and reads (10 s, the
-// GPIB bus time-out, unless changed). Returns the previous value.
-int SetSocketTimeoutMsForTesting(int milliseconds);
 
 }  // namespace vexa

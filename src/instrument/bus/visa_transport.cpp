@@ -161,7 +161,7 @@ std::string VisaLibraryNote() {
   return note;
 }
 
-void UnloadVisaLibraryForTesting() {
+void ReloadVisaLibrary() {
   std::lock_guard<std::mutex> lock(g_load_mutex);
   if (g_library) {
     if (g_library->handle)

@@ -50,7 +50,11 @@ const std::vector<std::string>& DefaultVisaLibraryNames();
 // One line naming the VISA library in use or the names tried; loads it if needed.
 std::string VisaLibraryNote();
 
-// Tests only: closes the library so that the next call loads again.
-void UnloadVisaLibraryForTesting();
+// Closes the VISA library in use, so that the next call loads again, reading
+// $VEXA_VISA_LIBRARY anew (how a process switches VISA libraries after changing that
+// variable). Like the GPIB driver, the library is one per process: its resource manager and
+// sessions are process-wide. No VISA call may be in progress and no session may still hold one
+// of its descriptors.
+void ReloadVisaLibrary();
 
 }  // namespace vexa

@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <exception>
 
+#include "instrument/bus/instrument_session.h"
 #include "instrument/pages/connection_dialog.h"
 #include "instrument/pages/current_plot_window.h"
-#include "instrument/bus/instrument_session.h"
 #include "instrument/pages/instrument_page_parts.h"
 #include "ui/guard.h"
 
@@ -36,8 +36,8 @@ QCheckBox* MakeCheckBox(QWidget* page, const char* name, const QString& caption,
 
 }  // namespace
 
-DcSourcePage::DcSourcePage(QWidget* parent)
-    : Page("TabSheet14", parent), clock_(&SystemRunClock()) {
+DcSourcePage::DcSourcePage(InstrumentStation& station, QWidget* parent)
+    : Page("TabSheet14", parent), station_(station), clock_(&SystemRunClock()) {
   Memo5 = MakeMemo(this, "Memo5");
   // A long run shows a line per reading; the memo keeps the newest, the log file every one.
   Memo5->SetLineLimit(kMemoLineLimit);
@@ -67,9 +67,9 @@ DcSourcePage::DcSourcePage(QWidget* parent)
   PlotButton->resize(kControlWidth, 23);
   PlotButton->setToolTip(QStringLiteral("Show the current against time and the histogram"));
   DriverNote = MakeDriverNote(this);
-  Connection = new ConnectionControl(this, DcSourceDevice, DriverNote, "dcsource",
+  Connection = new ConnectionControl(this, station_.DcSourceDevice, DriverNote, "dcsource",
                                      QStringLiteral("DC source"));
-  DcSourceDevice.SetMemo(Memo5);
+  station_.DcSourceDevice.SetMemo(Memo5);
   demo_mode_ = CheckBox3->isChecked();
   connect(CheckBox3, &QCheckBox::toggled, this, [this](bool checked) { demo_mode_ = checked; });
   connect(Edit29, &QLineEdit::returnPressed, this, &DcSourcePage::Edit29KeyDown);
@@ -83,7 +83,7 @@ DcSourcePage::~DcSourcePage() {
   commands_.Join();
   JoinWorker();
   Memo5->SetTap(nullptr);
-  DcSourceDevice.DetachMemo(Memo5);
+  station_.DcSourceDevice.DetachMemo(Memo5);
 }
 
 void DcSourcePage::Relayout(int sheet_width, int sheet_height) {
@@ -104,7 +104,7 @@ void DcSourcePage::FormClose() {
     run_->Cancel();
   // A console command (or the configuration before the run) may wait in a bus call.
   if (working)
-    DcSourceDevice.AbortCalls();
+    station_.DcSourceDevice.AbortCalls();
 }
 
 void DcSourcePage::SetRunEnvironment(RunClock* clock, const std::string& log_directory,
@@ -118,7 +118,7 @@ void DcSourcePage::Edit29KeyDown() {
   const std::string text = Edit29->text().toStdString();
   const bool queued = commands_.Push([this, text] {
     try {
-      SendDcSourceConsoleCommand(text);
+      station_.DcSourceDevice.SendConsoleText(text);
     } catch (...) {
       Post([error = std::current_exception()] { Guarded([&] { std::rethrow_exception(error); }); });
     }
@@ -161,7 +161,7 @@ void DcSourcePage::Button10Click() {
     }
     ShowLatestPlot();
     CurrentRunView& view = *this;
-    run_ = std::make_unique<CurrentTestRun>(DcSourceDevice, view, *clock_, options_);
+    run_ = std::make_unique<CurrentTestRun>(station_.DcSourceDevice, view, *clock_, options_);
     stop_requested_ = false;
     Button10->setEnabled(false);
     // From this click on: the worker opens the source right away.
@@ -267,32 +267,20 @@ void DcSourcePage::AttachLog(MemoSink* log) {
 }
 
 void DcSourcePage::SetTestTime(const std::string& caption) {
-  bool post = false;
   {
     const std::lock_guard lock(caption_mutex_);
     latest_time_ = caption;
-    post = !std::exchange(captions_posted_, true);
   }
   // The captions change after every batch; one update per repaint interval is plenty.
-  if (post) {
-    Post([this] {
-      QTimer::singleShot(MemoWidget::kRepaintIntervalMs, this, &DcSourcePage::ShowLatestCaptions);
-    });
-  }
+  captions_update_.Request();
 }
 
 void DcSourcePage::SetAverage(const std::string& caption) {
-  bool post = false;
   {
     const std::lock_guard lock(caption_mutex_);
     latest_average_ = caption;
-    post = !std::exchange(captions_posted_, true);
   }
-  if (post) {
-    Post([this] {
-      QTimer::singleShot(MemoWidget::kRepaintIntervalMs, this, &DcSourcePage::ShowLatestCaptions);
-    });
-  }
+  captions_update_.Request();
 }
 
 void DcSourcePage::ShowLatestCaptions() {
@@ -300,7 +288,6 @@ void DcSourcePage::ShowLatestCaptions() {
   QString average;
   {
     const std::lock_guard lock(caption_mutex_);
-    captions_posted_ = false;
     time = QString::fromLatin1(latest_time_);
     average = QString::fromLatin1(latest_average_);
   }
@@ -332,14 +319,7 @@ void DcSourcePage::BatchFinished(const CurrentBatch& batch) {
     const std::lock_guard lock(plot_mutex_);
     plot_data_.Add(batch);
   }
-  if (plot_posted_.exchange(true))
-    return;
-  Post([this] {
-    QTimer::singleShot(kPlotIntervalMs, this, [this] {
-      plot_posted_ = false;
-      ShowLatestPlot();
-    });
-  });
+  plot_update_.Request();
 }
 
 void DcSourcePage::ShowLatestPlot() {

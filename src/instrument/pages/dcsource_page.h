@@ -15,9 +15,11 @@
 #include <string>
 #include <thread>
 
+#include "instrument/pages/instrument_page_parts.h"
+#include "instrument/pages/throttled_update.h"
 #include "instrument/runs/current_plot_data.h"
 #include "instrument/runs/current_test_run.h"
-#include "instrument/pages/instrument_page_parts.h"
+#include "instrument/runs/instrument_station.h"
 
 #include "ui/elided_path_label.h"
 #include "ui/labeled_edit.h"
@@ -37,7 +39,8 @@ class DcSourcePage : public Page, private CurrentRunView {
   // Memo5 keeps this many lines; a run's log (streamed to its file) keeps every line.
   static constexpr std::size_t kMemoLineLimit = 20000;
 
-  explicit DcSourcePage(QWidget* parent = nullptr);
+  // The page works on `station`'s DC-source session; the station outlives it.
+  explicit DcSourcePage(InstrumentStation& station, QWidget* parent = nullptr);
   // Cancels the page's work still going and waits for a bus call in progress that could not
   // be aborted (the window is gone by then).
   ~DcSourcePage() override;
@@ -110,6 +113,7 @@ class DcSourcePage : public Page, private CurrentRunView {
   void ShowLatestCaptions();
   void ShowLatestPlot();
 
+  InstrumentStation& station_;
   std::unique_ptr<CurrentTestRun> run_;
   std::thread worker_;
   std::atomic<bool> worker_busy_ = false;
@@ -125,14 +129,15 @@ class DcSourcePage : public Page, private CurrentRunView {
   CurrentRunOptions options_;
   // The latest captions of Label75 and Label76, shown at most once per repaint interval.
   std::mutex caption_mutex_;
-  std::string latest_time_;       // guarded by caption_mutex_
-  std::string latest_average_;    // guarded by caption_mutex_
-  bool captions_posted_ = false;  // guarded by caption_mutex_
+  std::string latest_time_;     // guarded by caption_mutex_
+  std::string latest_average_;  // guarded by caption_mutex_
+  ThrottledUpdate captions_update_{this, MemoWidget::kRepaintIntervalMs,
+                                   [this] { ShowLatestCaptions(); }};
   // The run's picture, drawn at most kPlotIntervalMs apart.
   static constexpr int kPlotIntervalMs = 100;
   std::mutex plot_mutex_;
   CurrentPlotData plot_data_;  // guarded by plot_mutex_
-  std::atomic<bool> plot_posted_ = false;
+  ThrottledUpdate plot_update_{this, kPlotIntervalMs, [this] { ShowLatestPlot(); }};
   CurrentPlotWindow* plot_window_ = nullptr;
 };
 

@@ -80,10 +80,11 @@ void ShowBox(QCheckBox* widget, const PlanCheckBox& box) {
 
 const QString TForm2::kFileFilters = QStringLiteral("Test Plan (*.tpl);;Text (*.txt);;All (*)");
 
-TForm2::TForm2(ConfigureView& view, std::function<void(bool reset_checked)> send_setup,
-               QWidget* parent)
+TForm2::TForm2(TestPlan& plan, ConfigureView& view,
+               std::function<void(bool reset_checked)> send_setup, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      plan_(plan),
       view_(view),
       send_setup_(std::move(send_setup)) {
   setObjectName(QStringLiteral("Form2"));
@@ -349,7 +350,7 @@ void TForm2::SaveTplClick() {
 void TForm2::Button5Click() {
   Handle([&] {
     CaptureConfiguration(
-        ProgramTestPlan, [this](TestPlan& plan) { CaptureTestPlan(form_, plan); }, view_);
+        plan_, [this](TestPlan& plan) { CaptureTestPlan(form_, plan); }, view_);
     send_setup_(form_.CheckBox1.checked);
   });
 }

@@ -22,11 +22,13 @@ class TForm2 : public QWidget {
   Q_OBJECT
 
  public:
-  // "Config" captures the plan here, then hands the sending to the page: `send_setup` runs
+  // "Config" captures the plan into `plan` (the station's, which outlives the window), then
+  // hands the sending to the page: `send_setup` runs
   // with the state of "*RST" and sends the set-up off the window's thread. `view` receives
   // the configuration's effects on the "8960" page (memo, Start Test) and closes this window.
   // `parent` is the page that owns the window (it stays a window).
-  TForm2(ConfigureView& view, std::function<void(bool reset_checked)> send_setup, QWidget* parent);
+  TForm2(TestPlan& plan, ConfigureView& view, std::function<void(bool reset_checked)> send_setup,
+         QWidget* parent);
 
   const PlanForm& Form() const { return form_; }
   // Runs when the window closes (the main window shows again).
@@ -89,6 +91,7 @@ class TForm2 : public QWidget {
   void Button5Click();
 
   PlanForm form_;
+  TestPlan& plan_;
   ConfigureView& view_;
   std::function<void(bool reset_checked)> send_setup_;
   std::function<void()> on_close_;

@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "core/text_format.h"
-#include "instrument/pages/connection_dialog.h"
 #include "instrument/bus/instrument_session.h"
+#include "instrument/pages/connection_dialog.h"
 #include "instrument/pages/instrument_page_parts.h"
 #include "instrument/pages/plan_window.h"
 #include "ui/dialogs.h"
@@ -35,7 +35,8 @@ const QString kReconnectStop = QStringLiteral("Stop Test");
 
 }  // namespace
 
-TestSetPage::TestSetPage(QWidget* parent) : Page("TabSheet13", parent), clock_(&SystemRunClock()) {
+TestSetPage::TestSetPage(InstrumentStation& station, QWidget* parent)
+    : Page("TabSheet13", parent), station_(station), clock_(&SystemRunClock()) {
   Memo4 = MakeMemo(this, "Memo4");
   // A scan-mode run writes half a million lines; the memo keeps the newest, the log file
   // (streamed while the run goes) every one.
@@ -63,9 +64,9 @@ TestSetPage::TestSetPage(QWidget* parent) : Page("TabSheet13", parent), clock_(&
   TraceBox->move(kRightColumn, 210);
   TraceBox->adjustSize();
   DriverNote = MakeDriverNote(this);
-  Connection =
-      new ConnectionControl(this, TestSetDevice, DriverNote, "testset", QStringLiteral("Test set"));
-  TestSetDevice.SetMemo(Memo4);
+  Connection = new ConnectionControl(this, station_.TestSetDevice, DriverNote, "testset",
+                                     QStringLiteral("Test set"));
+  station_.TestSetDevice.SetMemo(Memo4);
   connect(Edit28, &QLineEdit::returnPressed, this, &TestSetPage::Edit28KeyDown);
   connect(Btpl, &QPushButton::clicked, this, &TestSetPage::BtplClick);
   connect(Bstart, &QPushButton::clicked, this, &TestSetPage::BstartClick);
@@ -77,7 +78,7 @@ TestSetPage::~TestSetPage() {
   commands_.Join();
   JoinWorker();
   AttachLog(nullptr);
-  TestSetDevice.DetachMemo(Memo4);
+  station_.TestSetDevice.DetachMemo(Memo4);
 }
 
 void TestSetPage::Relayout(int sheet_width, int sheet_height) {
@@ -96,7 +97,7 @@ void TestSetPage::FormClose() {
   AnswerReconnect(ReconnectAnswer::kStopTest);
   // A console command or the set-up may wait in a bus call.
   if (working)
-    TestSetDevice.AbortCalls();
+    station_.TestSetDevice.AbortCalls();
 }
 
 void TestSetPage::SetRunEnvironment(RunClock* clock, const std::string& log_directory,
@@ -108,7 +109,7 @@ void TestSetPage::SetRunEnvironment(RunClock* clock, const std::string& log_dire
 
 void TestSetPage::Edit28KeyDown() {
   const std::string text = Edit28->text().toStdString();
-  QueueCommand([text] { SendTestSetConsoleCommand(text); });
+  QueueCommand([this, text] { station_.TestSetDevice.SendConsoleText(text); });
 }
 
 bool TestSetPage::QueueCommand(std::function<void()> job) {
@@ -142,12 +143,12 @@ void TestSetPage::SendSetup(bool reset_checked) {
   RunProgress->setRange(0, 1);
   RunProgress->setValue(0);
   // The worker sends a copy: the plan stays as captured whatever happens meanwhile.
-  const bool queued = QueueCommand([this, plan = ProgramTestPlan, reset_checked] {
+  const bool queued = QueueCommand([this, plan = station_.Plan, reset_checked] {
     bool completed = false;
     try {
       ConfigureView& view = *this;
-      completed =
-          SendConfiguration(plan, reset_checked, TestSetDevice, view, commands_.cancelled());
+      completed = SendConfiguration(plan, reset_checked, station_.TestSetDevice, view,
+                                    commands_.cancelled());
     } catch (...) {
       Post([error = std::current_exception()] { Guarded([&] { std::rethrow_exception(error); }); });
     }
@@ -181,7 +182,7 @@ void TestSetPage::BtplClick() {
     if (!plan_window_) {
       ConfigureView& view = *this;
       plan_window_ = new TForm2(
-          view, [this](bool reset_checked) { SendSetup(reset_checked); }, this);
+          station_.Plan, view, [this](bool reset_checked) { SendSetup(reset_checked); }, this);
       plan_window_->SetOnClose([main_window] { main_window->show(); });
     }
     plan_window_->adjustSize();
@@ -210,7 +211,7 @@ void TestSetPage::BstartClick() {
     if (TraceBox->isChecked())
       options.trace_path = NextTracePath();
     GsmRunView& view = *this;
-    run_ = std::make_unique<GsmTestRun>(ProgramTestPlan, TestSetDevice, view, *clock_,
+    run_ = std::make_unique<GsmTestRun>(station_.Plan, station_.TestSetDevice, view, *clock_,
                                         std::move(options));
     worker_busy_ = true;
     UpdateConnection();
@@ -346,20 +347,14 @@ void TestSetPage::SetTestTime(const std::string& caption) {
   {
     const std::lock_guard lock(caption_mutex_);
     latest_caption_ = caption;
-    if (caption_posted_)
-      return;
-    caption_posted_ = true;
   }
-  Post([this] {
-    QTimer::singleShot(MemoWidget::kRepaintIntervalMs, this, &TestSetPage::ShowLatestTestTime);
-  });
+  caption_update_.Request();
 }
 
 void TestSetPage::ShowLatestTestTime() {
   QString text;
   {
     const std::lock_guard lock(caption_mutex_);
-    caption_posted_ = false;
     text = QString::fromLatin1(latest_caption_);
   }
   if (Label77->text() != text) {
@@ -407,14 +402,7 @@ void TestSetPage::ShowProgress(long done, long total, double elapsed_ms) {
   progress_total_ = total;
   progress_done_ = done;
   // One update per repaint interval, however fast the measurements come.
-  if (progress_posted_.exchange(true))
-    return;
-  Post([this] {
-    QTimer::singleShot(MemoWidget::kRepaintIntervalMs, this, [this] {
-      progress_posted_ = false;
-      ShowLatestProgress();
-    });
-  });
+  progress_update_.Request();
 }
 
 void TestSetPage::ShowLatestProgress() {

@@ -17,8 +17,10 @@
 #include <string>
 #include <thread>
 
-#include "instrument/runs/gsm_test_run.h"
 #include "instrument/pages/instrument_page_parts.h"
+#include "instrument/pages/throttled_update.h"
+#include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/instrument_station.h"
 #include "instrument/runs/testset_config.h"
 #include "ui/elided_path_label.h"
 #include "ui/memo_widget.h"
@@ -37,7 +39,8 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   // Memo4 keeps this many lines; a run's log (streamed to its file) keeps every line.
   static constexpr std::size_t kMemoLineLimit = kGsmMemoLineLimit;
 
-  explicit TestSetPage(QWidget* parent = nullptr);
+  // The page works on `station`'s test-set session and test plan; the station outlives it.
+  explicit TestSetPage(InstrumentStation& station, QWidget* parent = nullptr);
   // Cancels the page's work still going and waits for a bus call in progress that could not
   // be aborted (the window is gone by then).
   ~TestSetPage() override;
@@ -141,6 +144,7 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   // A new file name for the bus trace of a run starting now, beside the logs.
   std::string NextTracePath();
 
+  InstrumentStation& station_;
   TForm2* plan_window_ = nullptr;
   std::unique_ptr<GsmTestRun> run_;
   std::thread worker_;
@@ -165,7 +169,8 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   std::atomic<long> progress_done_ = 0;
   std::atomic<long> progress_total_ = 0;
   std::atomic<double> progress_elapsed_ms_ = 0;
-  std::atomic<bool> progress_posted_ = false;
+  ThrottledUpdate progress_update_{this, MemoWidget::kRepaintIntervalMs,
+                                   [this] { ShowLatestProgress(); }};
   // The log Memo4 feeds (its tap): a run's, kept between the runs of an antenna series.
   std::mutex memo_log_mutex_;
   std::shared_ptr<StreamedLog> memo_log_;  // guarded by memo_log_mutex_
@@ -173,8 +178,9 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   std::atomic<std::uint64_t> memo_copied_ = 0;
   // The latest test-time caption, shown at most once per repaint interval.
   std::mutex caption_mutex_;
-  std::string latest_caption_;   // guarded by caption_mutex_
-  bool caption_posted_ = false;  // guarded by caption_mutex_
+  std::string latest_caption_;  // guarded by caption_mutex_
+  ThrottledUpdate caption_update_{this, MemoWidget::kRepaintIntervalMs,
+                                  [this] { ShowLatestTestTime(); }};
 };
 
 }  // namespace vexa

@@ -129,27 +129,16 @@ CurrentTestRun::CurrentTestRun(InstrumentSession& session, CurrentRunView& view,
 CurrentTestRun::~CurrentTestRun() = default;
 
 void CurrentTestRun::RequestStop() {
-  {
-    const std::lock_guard lock(wait_mutex_);
-    running_ = false;
-  }
-  wait_condition_.notify_all();
+  control_.RequestStop();
 }
 
 void CurrentTestRun::Cancel() {
-  {
-    const std::lock_guard lock(wait_mutex_);
-    cancelled_ = true;
-    running_ = false;
-  }
-  wait_condition_.notify_all();
-  session_.AbortCalls();
+  control_.Cancel();
 }
 
 void CurrentTestRun::CheckStopAndCancel() {
-  if (cancelled_)
-    throw Cancelled{};
-  if (!running_)
+  control_.ThrowIfCancelled();
+  if (control_.stop_requested())
     throw Stopped{};
 }
 
@@ -184,8 +173,9 @@ bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) 
     log_file_.reset();  // a refused test leaves no log behind
     return false;
   }
-  // The flag first: a Stop handled as soon as the buttons change must not be overwritten.
-  running_ = true;
+  // The flags first: a Stop handled as soon as the buttons change must not be overwritten.
+  control_.ClearStop();
+  configured_ = true;
   view_.SetRunning(true);
   show_samples_ = settings.show_samples;
   float voltage = 0;
@@ -197,13 +187,13 @@ bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) 
     points = TextToInt(settings.points);
   } catch (...) {
     // The buttons stay swapped until Stop, but no run is going.
-    running_ = false;
+    configured_ = false;
     log_file_.reset();
     throw;
   }
   const auto refuse = [this](const char* line) {
     view_.AppendLine(line);
-    running_ = false;
+    configured_ = false;
     log_file_.reset();
     view_.SetRunning(false);
     return false;
@@ -223,12 +213,10 @@ bool CurrentTestRun::Configure(const CurrentSettings& settings, bool demo_mode) 
   // A demo reading without an instrument takes as long as a real one would.
   pace_ms_ = Wide(interval) * points / 1000.0;
   bus.unlock();
-  std::unique_lock lock(wait_mutex_);
-  wait_condition_.wait_for(lock, std::chrono::milliseconds(options_.settle_ms),
-                           [this] { return cancelled_.load(); });
-  if (cancelled_)
+  control_.Wait(std::chrono::milliseconds(options_.settle_ms), /*wake_on_stop=*/false);
+  if (control_.cancelled())
     log_file_.reset();
-  return !cancelled_;
+  return !control_.cancelled();
 }
 
 std::optional<float> CurrentTestRun::ReadCurrent() {
@@ -264,9 +252,7 @@ std::optional<float> CurrentTestRun::ReadCurrent() {
     const int b = draw() % 30;
     if (!answered) {
       // No instrument answered: pace the demo as a real source would deliver its readings.
-      std::unique_lock lock(wait_mutex_);
-      wait_condition_.wait_for(lock, std::chrono::duration<double, std::milli>(pace_ms_),
-                               [this] { return cancelled_.load() || !running_.load(); });
+      control_.Wait(std::chrono::duration<double, std::milli>(pace_ms_));
     }
     return static_cast<float>(b * (a * 0.001));
   }
@@ -300,13 +286,7 @@ void CurrentTestRun::Count(float reading) {
   ++readings_;
 }
 
-RunOutcome CurrentTestRun::Run() {
-  const InstrumentSession::Use use = session_.MarkInUse();
-  // The log Configure created; none when it refused the test.
-  const std::unique_ptr<StreamedLog> log_file = std::move(log_file_);
-  if (!log_file)
-    return RunOutcome::kNotStarted;
-  StreamedLog& log = *log_file;
+void CurrentTestRun::ResetFigures() {
   maximum_ = -1;
   minimum_ = 3;
   sum_ = 0;
@@ -318,6 +298,70 @@ RunOutcome CurrentTestRun::Run() {
   answer_.fill('\0');
   log_path_.clear();
   log_failed_ = false;
+}
+
+double CurrentTestRun::RunBatch(double start) {
+  // The batch's own extremes (for the plot and the progress), not the run's start values: a
+  // batch of readings all above 3 A has its minimum above 3 A.
+  float batch_min = std::numeric_limits<float>::infinity();
+  float batch_max = -std::numeric_limits<float>::infinity();
+  double batch_sum = 0;
+  int batch_count = 0;
+  // A Stop ends the batch before its next reading; what was read still counts.
+  const auto end_batch = [&] {
+    const double now = clock_.NowMs();
+    view_.SetTestTime(TestTimeCaption(now - start));
+    if (batch_count == 0)
+      return now;
+    ++batches_;
+    const double mean = Share(sum_, BatchesOf(readings_)) * 0.02;
+    view_.SetAverage(Format("Aver is %f mA", mean * 1000.0));
+    CurrentBatch batch;
+    batch.batches = batches_;
+    batch.readings = readings_;
+    batch.elapsed_ms = now - start;
+    batch.test_ms = test_seconds_ * 1000.0;
+    batch.batch_mean = static_cast<float>(batch_sum / batch_count);
+    batch.batch_min = batch_min;
+    batch.batch_max = batch_max;
+    batch.running_mean = mean;
+    batch.histogram = histogram_;
+    view_.BatchFinished(batch);
+    return now;
+  };
+  try {
+    for (int i = 0; i < kReadingsPerBatch; ++i) {
+      const std::optional<float> reading = ReadCurrent();
+      if (!reading) {
+        // A failed read is no reading; the source's silence ends the run.
+        if (++failures_in_row_ >= kFailedReadLimit) {
+          source_failed_ = true;
+          break;
+        }
+        continue;
+      }
+      failures_in_row_ = 0;
+      Count(*reading);
+      batch_sum += Wide(*reading);
+      batch_min = std::min(batch_min, *reading);
+      batch_max = std::max(batch_max, *reading);
+      ++batch_count;
+    }
+  } catch (const Stopped&) {
+    end_batch();
+    throw;
+  }
+  return end_batch();
+}
+
+RunOutcome CurrentTestRun::Run() {
+  const InstrumentSession::Use use = session_.MarkInUse();
+  // The log Configure created; none when it refused the test.
+  const std::unique_ptr<StreamedLog> log_file = std::move(log_file_);
+  if (!log_file)
+    return RunOutcome::kNotStarted;
+  StreamedLog& log = *log_file;
+  ResetFigures();
 
   for (const std::string& line : view_.MemoLines())
     log.AppendLine(line);
@@ -326,63 +370,12 @@ RunOutcome CurrentTestRun::Run() {
     const double start = clock_.NowMs();
     double now = start;
     try {
-      while ((now - start) * 0.001 < test_seconds_ && running_ && !source_failed_) {
-        // The batch's own extremes (for the plot and the progress), not the run's start
-        // values: a batch of readings all above 3 A has its minimum above 3 A.
-        float batch_min = std::numeric_limits<float>::infinity();
-        float batch_max = -std::numeric_limits<float>::infinity();
-        double batch_sum = 0;
-        int batch_count = 0;
-        // A Stop ends the batch before its next reading; what was read still counts.
-        const auto end_batch = [&] {
-          now = clock_.NowMs();
-          view_.SetTestTime(TestTimeCaption(now - start));
-          if (batch_count == 0)
-            return;
-          ++batches_;
-          const double mean = Share(sum_, BatchesOf(readings_)) * 0.02;
-          view_.SetAverage(Format("Aver is %f mA", mean * 1000.0));
-          CurrentBatch batch;
-          batch.batches = batches_;
-          batch.readings = readings_;
-          batch.elapsed_ms = now - start;
-          batch.test_ms = test_seconds_ * 1000.0;
-          batch.batch_mean = static_cast<float>(batch_sum / batch_count);
-          batch.batch_min = batch_min;
-          batch.batch_max = batch_max;
-          batch.running_mean = mean;
-          batch.histogram = histogram_;
-          view_.BatchFinished(batch);
-        };
-        try {
-          for (int i = 0; i < kReadingsPerBatch; ++i) {
-            const std::optional<float> reading = ReadCurrent();
-            if (!reading) {
-              // A failed read is no reading; the source's silence ends the run.
-              if (++failures_in_row_ >= kFailedReadLimit) {
-                source_failed_ = true;
-                break;
-              }
-              continue;
-            }
-            failures_in_row_ = 0;
-            Count(*reading);
-            batch_sum += Wide(*reading);
-            batch_min = std::min(batch_min, *reading);
-            batch_max = std::max(batch_max, *reading);
-            ++batch_count;
-          }
-        } catch (const Stopped&) {
-          end_batch();
-          throw;
-        }
-        end_batch();
-      }
+      while ((now - start) * 0.001 < test_seconds_ && !control_.ending() && !source_failed_)
+        now = RunBatch(start);
     } catch (const Stopped&) {
       // Stop: the summary over the readings so far.
     }
-    if (cancelled_)
-      throw Cancelled{};
+    control_.ThrowIfCancelled();
   } catch (const Cancelled&) {
     view_.AttachLog(nullptr);
     return RunOutcome::kCancelled;
@@ -394,8 +387,8 @@ RunOutcome CurrentTestRun::Run() {
     view_.AppendLine(line);
   log_path_ = saved.path;
   log_failed_ = saved.error != 0;
-  const bool stopped = !running_;
-  running_ = false;
+  const bool stopped = control_.stop_requested();
+  configured_ = false;
   view_.SetRunning(false);
   return stopped ? RunOutcome::kStopped : RunOutcome::kFinished;
 }

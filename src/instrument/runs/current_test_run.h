@@ -7,7 +7,6 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include "core/memo_sink.h"
 #include "instrument/bus/instrument_session.h"
 #include "instrument/runs/gsm_test_run.h"
+#include "instrument/runs/run_control.h"
 #include "instrument/runs/run_log.h"
 
 namespace vexa {
@@ -127,7 +127,8 @@ class CurrentTestRun {
   // Closing the window (any thread): the run ends at once, without summary or log and without
   // further view calls; a bus call in progress is aborted where the transport allows it.
   void Cancel();
-  bool running() const { return running_; }
+  // True from a Configure that let the worker start until the run ends or is asked to end.
+  bool running() const { return configured_ && !control_.ending(); }
 
   // After Run: the log written ("" when none) and whether writing it failed.
   const std::string& log_path() const { return log_path_; }
@@ -138,8 +139,8 @@ class CurrentTestRun {
   bool source_failed() const { return source_failed_; }
 
  private:
-  struct Cancelled {};
-  struct Stopped {};
+  using Cancelled = RunControl::Cancelled;
+  using Stopped = RunControl::Stopped;
   // Before every bus call: throws Cancelled, or Stopped after Stop.
   void CheckStopAndCancel();
   // One "MEAS:CURR?" on the session's current descriptor (a console command that opens the
@@ -147,6 +148,11 @@ class CurrentTestRun {
   // The current in amperes, or no value when the source gave none (a failed write or read,
   // or an answer without a number): the memo then has one line saying so.
   std::optional<float> ReadCurrent();
+  // The run's figures back at their start values.
+  void ResetFigures();
+  // One batch of readings, then its report (time, average, the batch's figures). Returns the
+  // time at its end. Throws Stopped after the report when Stop ended it early.
+  double RunBatch(double start);
   // Adds one reading to the run's figures and its sample line to the memo.
   void Count(float reading);
   void Summarise();
@@ -156,10 +162,9 @@ class CurrentTestRun {
   RunClock& clock_;
   CurrentRunOptions options_;
 
-  std::atomic<bool> running_ = false;
-  std::atomic<bool> cancelled_ = false;
-  std::mutex wait_mutex_;
-  std::condition_variable wait_condition_;
+  RunControl control_{session_};
+  // From a Configure that let the worker start until the run ends.
+  std::atomic<bool> configured_ = false;
 
   // Copied at the start.
   bool show_samples_ = true;

@@ -136,42 +136,26 @@ class GsmTestRun::Bus : public GsmBus {
   PendingFile* trace_;
 };
 
-GsmTestRun::GsmTestRun(TestPlan& plan, InstrumentSession& session, GsmRunView& view, RunClock& clock,
-                       GsmRunOptions options)
+GsmTestRun::GsmTestRun(TestPlan& plan, InstrumentSession& session, GsmRunView& view,
+                       RunClock& clock, GsmRunOptions options)
     : plan_(plan), session_(session), view_(view), clock_(clock), options_(std::move(options)) {}
 
 GsmTestRun::~GsmTestRun() = default;
 
 void GsmTestRun::RequestStop() {
-  {
-    const std::lock_guard lock(wait_mutex_);
-    stop_requested_ = true;
-  }
-  wait_condition_.notify_all();
+  control_.RequestStop();
 }
 
 void GsmTestRun::Cancel() {
-  {
-    const std::lock_guard lock(wait_mutex_);
-    cancelled_ = true;
-  }
-  wait_condition_.notify_all();
-  session_.AbortCalls();
+  control_.Cancel();
 }
 
 void GsmTestRun::CheckStopAndCancel() {
-  if (cancelled_)
-    throw Cancelled{};
-  if (stop_requested_) {
+  control_.ThrowIfCancelled();
+  if (control_.stop_requested()) {
     view_.SetRunning(false);
     throw Stopped{};
   }
-}
-
-void GsmTestRun::Wait(int ms) {
-  std::unique_lock lock(wait_mutex_);
-  wait_condition_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
-                           [this] { return cancelled_.load() || stop_requested_.load(); });
 }
 
 bool GsmTestRun::Start() {
@@ -353,13 +337,13 @@ void GsmTestRun::RunPlan(Bus& bus) {
 void GsmTestRun::CallCheck(Bus& bus) {
   while (!bus.CallConnected()) {
     view_.Beep(options_.beep_ms);
-    Wait(options_.beep_ms);
+    control_.Wait(std::chrono::milliseconds(options_.beep_ms));
     CheckStopAndCancel();
-    const ReconnectAnswer answer = view_.AskToReconnect(stop_requested_, cancelled_);
-    if (cancelled_)
-      throw Cancelled{};
+    const ReconnectAnswer answer =
+        view_.AskToReconnect(control_.stop_flag(), control_.cancel_flag());
+    control_.ThrowIfCancelled();
     if (answer == ReconnectAnswer::kStopTest)
-      stop_requested_ = true;
+      control_.RequestStop();
     CheckStopAndCancel();
   }
 }
@@ -370,12 +354,7 @@ void GsmTestRun::TimeUpdate() {
 
 void GsmTestRun::PollStop() {
   TimeUpdate();
-  if (cancelled_)
-    throw Cancelled{};
-  if (stop_requested_) {
-    view_.SetRunning(false);
-    throw Stopped{};
-  }
+  CheckStopAndCancel();
 }
 
 void GsmTestRun::Measure(Bus& bus, int band, int channel_position, int level_position, int item) {

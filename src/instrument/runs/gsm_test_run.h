@@ -5,7 +5,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -16,6 +15,7 @@
 
 #include "instrument/bus/instrument_session.h"
 #include "instrument/runs/gsm_measure.h"
+#include "instrument/runs/run_control.h"
 #include "instrument/runs/run_log.h"
 #include "instrument/runs/test_plan.h"
 
@@ -153,7 +153,7 @@ class GsmTestRun : private GsmResultSink {
   // "Stop Test" (any thread): the run ends before its next bus call, or at once while it
   // waits for the call, without a log.
   void RequestStop();
-  bool stop_requested() const { return stop_requested_; }
+  bool stop_requested() const { return control_.stop_requested(); }
   // Closing the window (any thread): the run ends at once, without end lines, log or further
   // view calls but the one that lets go of its log. A bus call in progress is aborted where the
   // transport allows it; otherwise the run ends when it returns.
@@ -168,8 +168,8 @@ class GsmTestRun : private GsmResultSink {
 
  private:
   class Bus;
-  struct Cancelled {};
-  struct Stopped {};
+  using Cancelled = RunControl::Cancelled;
+  using Stopped = RunControl::Stopped;
 
   void RunPlan(Bus& bus);
   // While the call is down: the beep, then the "Disconnected" box; then asks again.
@@ -197,8 +197,6 @@ class GsmTestRun : private GsmResultSink {
   // when `keep_log` (an antenna series goes on), else detached from the memo, which removes
   // its temporary file when it was not written.
   void ReleaseFiles(bool keep_log);
-  // Waits `ms` milliseconds or until the run is cancelled.
-  void Wait(int ms);
 
   TestPlan& plan_;
   InstrumentSession& session_;
@@ -206,10 +204,7 @@ class GsmTestRun : private GsmResultSink {
   RunClock& clock_;
   GsmRunOptions options_;
 
-  std::atomic<bool> stop_requested_ = false;
-  std::atomic<bool> cancelled_ = false;
-  std::mutex wait_mutex_;
-  std::condition_variable wait_condition_;
+  RunControl control_{session_};
 
   bool any_failure_ = false;
   float previous_tx_power_ = 0;

@@ -1,4 +1,4 @@
-// The program-wide test plan: what the GSM test run measures, captured from the test-plan
+// The test plan: what the GSM test run measures, captured from the test-plan
 // window by the configuration and read by the run. Plain data, no Qt.
 #pragma once
 
@@ -43,9 +43,5 @@ struct TestPlan {
   std::array<float, 2> highBandFrequencies{};
   std::array<float, 2> highBandLosses{};
 };
-
-// The program's plan: filled by the configuration ("Config" in the test-plan window), read by
-// the GSM test run.
-extern TestPlan ProgramTestPlan;
 
 }  // namespace vexa

@@ -6,7 +6,6 @@
 
 namespace vexa {
 
-TestPlan ProgramTestPlan{};
 namespace {
 
 enum Band { kEgsm = 0, kDcs = 1, kPcs = 2, kGsm850 = 3 };
@@ -187,8 +186,8 @@ bool SendConfiguration(const TestPlan& plan, bool reset_checked, InstrumentSessi
 }
 
 bool ConfigureTestSet(TestPlan& plan, const PlanCapture& capture, bool reset_checked,
-                      InstrumentSession& session, ConfigureView& view, const std::atomic<bool>* cancelled,
-                      SetupResult* result) {
+                      InstrumentSession& session, ConfigureView& view,
+                      const std::atomic<bool>* cancelled, SetupResult* result) {
   static const std::atomic<bool> kNeverCancelled{false};
   CaptureConfiguration(plan, capture, view);  // an error ends the configuration here
   return SendConfiguration(plan, reset_checked, session, view,

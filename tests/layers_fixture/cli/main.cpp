@@ -1,0 +1,2 @@
+#include "instrument/runs/run.h"
+#include "instrument/pages/page.h"

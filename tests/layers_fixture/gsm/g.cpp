@@ -1,0 +1,2 @@
+#include "matching/m.h"
+#include "ui/page.h"

@@ -1,0 +1,3 @@
+#include "core/errors.h"
+#include "instrument/bus/bus_status.h"
+#include "instrument/runs/run.h"

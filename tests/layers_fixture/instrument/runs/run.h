@@ -1,0 +1,3 @@
+#include "instrument/bus/transport.h"
+#include "ui/page.h"
+#include "instrument/pages/page.h"

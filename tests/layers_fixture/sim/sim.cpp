@@ -1,0 +1,2 @@
+#include "instrument/bus/bus_status.h"
+#include "instrument/bus/transport.h"
