@@ -98,10 +98,17 @@ enum : int {
   kStoppedEarly = 4,
 };
 
-int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// What the command line asks of current-test.
+struct CurrentTestArgs {
   CurrentSettings settings;
   bool demo = false;
   std::string csv;
+};
+
+// Reads the arguments; false, with the reason on `err`, for bad usage.
+bool ReadCurrentTestArgs(const std::vector<std::string>& args, CurrentTestArgs& read,
+                         std::ostream& err) {
+  CurrentSettings& settings = read.settings;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool has_value = i + 1 < args.size();
@@ -122,17 +129,27 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
       settings.mode = 2;
       ++i;
     } else if (arg == "--csv" && has_value && !args[i + 1].empty()) {
-      csv = args[++i];
+      read.csv = args[++i];
     } else if (arg == "--demo") {
-      demo = true;
+      read.demo = true;
     } else if (arg == "--no-samples") {
       settings.show_samples = false;
     } else {
       err << "vexa-cli: unknown or incomplete argument '" << arg
           << "' for current-test (see --help)\n";
-      return kUsage;
+      return false;
     }
   }
+  return true;
+}
+
+int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CurrentTestArgs read;
+  if (!ReadCurrentTestArgs(args, read, err))
+    return kUsage;
+  const CurrentSettings& settings = read.settings;
+  const bool demo = read.demo;
+  const std::string& csv = read.csv;
 
   // The CSV is written whole at the end; a file that cannot be written refuses the test
   // before it begins.
