@@ -98,8 +98,8 @@ void DcSourcePage::Relayout(int sheet_width, int sheet_height) {
 }
 
 void DcSourcePage::FormClose() {
-  const bool working = worker_busy_ || commands_pending_ > 0;
-  commands_pending_ -= static_cast<int>(commands_.Cancel());
+  const bool working = worker_busy_ || commands_.pending() > 0;
+  commands_.Cancel();
   if (worker_busy_ && run_)
     run_->Cancel();
   // A console command (or the configuration before the run) may wait in a bus call.
@@ -116,25 +116,11 @@ void DcSourcePage::SetRunEnvironment(RunClock* clock, const std::string& log_dir
 
 void DcSourcePage::Edit29KeyDown() {
   const std::string text = Edit29->text().toStdString();
-  const bool queued = commands_.Push([this, text] {
-    try {
-      station_.DcSourceDevice.SendConsoleText(text);
-    } catch (...) {
-      Post([error = std::current_exception()] { Guarded([&] { std::rethrow_exception(error); }); });
-    }
-    Post([this] {
-      --commands_pending_;
-      UpdateConnection();
-    });
-  });
-  if (queued) {
-    ++commands_pending_;
-    UpdateConnection();
-  }
+  commands_.Push([this, text] { station_.DcSourceDevice.SendConsoleText(text); });
 }
 
 void DcSourcePage::UpdateConnection() {
-  Connection->SetBusy(worker_busy_ || commands_pending_ > 0);
+  Connection->SetBusy(worker_busy_ || commands_.pending() > 0);
 }
 
 // The configuration runs on the worker too: opening the source can wait for a bus time-out

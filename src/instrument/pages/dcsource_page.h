@@ -73,7 +73,7 @@ class DcSourcePage : public Page, private CurrentRunView {
   // True from "Config&&Test" until the page has seen its worker end.
   bool RunInProgress() const { return worker_busy_; }
   // True from Enter in the command line until every command given has been sent and answered.
-  bool CommandsPending() const { return commands_pending_ > 0; }
+  bool CommandsPending() const { return commands_.pending() > 0; }
   // The run of the last "Config&&Test" (nullptr before the first).
   const CurrentTestRun* LastRun() const { return run_.get(); }
   // The plot window, built when "Plot" first shows it (nullptr until then).
@@ -119,8 +119,7 @@ class DcSourcePage : public Page, private CurrentRunView {
   std::atomic<bool> worker_busy_ = false;
   std::atomic<bool> stop_requested_ = false;
   // Console commands, in the order given.
-  CommandQueue commands_;
-  int commands_pending_ = 0;  // GUI thread: commands given and not yet seen to end
+  PageCommands commands_{this, [this] { UpdateConnection(); }};
   // "Demo Mode" as the worker reads it: mirrored from CheckBox3 on every toggle.
   std::atomic<bool> demo_mode_ = false;
   // Where the memo stood when the run copied it for its log (worker thread).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/guard.h"
 #include "ui/labeled_edit.h"
 
 namespace vexa {
@@ -118,6 +119,28 @@ void CommandQueue::Loop() {
     }
     job();
   }
+}
+
+bool PageCommands::Push(std::function<void()> job) {
+  const auto post = [this](std::function<void()> update) {
+    QMetaObject::invokeMethod(page_, std::move(update), Qt::QueuedConnection);
+  };
+  const bool queued = queue_.Push([this, post, job = std::move(job)] {
+    try {
+      job();
+    } catch (...) {
+      post([error = std::current_exception()] { Guarded([&] { std::rethrow_exception(error); }); });
+    }
+    post([this] {
+      --pending_;
+      changed_();
+    });
+  });
+  if (queued) {
+    ++pending_;
+    changed_();
+  }
+  return queued;
 }
 
 }  // namespace vexa

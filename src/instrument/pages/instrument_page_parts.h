@@ -81,4 +81,30 @@ class CommandQueue {
   std::thread thread_;  // started by the first Push, on the owner's thread
 };
 
+// A page's CommandQueue as the page drives it from the GUI thread: an exception a job throws
+// goes to the page's guard on the GUI thread, and `changed` runs there whenever the number of
+// jobs given and not yet ended changes (the page shows its connection as busy meanwhile).
+class PageCommands {
+ public:
+  PageCommands(QObject* page, std::function<void()> changed)
+      : page_(page), changed_(std::move(changed)) {}
+
+  // Queues `job` after the ones given before it; false once the page is closing.
+  bool Push(std::function<void()> job);
+  // Jobs given and not yet seen to end.
+  int pending() const { return pending_; }
+  // The page is closing: the jobs not started are dropped and the job in progress sees
+  // cancelled(). `changed` is not called.
+  void Cancel() { pending_ -= static_cast<int>(queue_.Cancel()); }
+  const std::atomic<bool>& cancelled() const { return queue_.cancelled(); }
+  // After Cancel: waits until the job in progress has returned.
+  void Join() { queue_.Join(); }
+
+ private:
+  QObject* page_;
+  std::function<void()> changed_;
+  CommandQueue queue_;
+  int pending_ = 0;
+};
+
 }  // namespace vexa

@@ -90,8 +90,8 @@ void TestSetPage::Relayout(int sheet_width, int sheet_height) {
 
 void TestSetPage::FormClose() {
   closing_ = true;
-  const bool working = worker_busy_ || commands_pending_ > 0;
-  commands_pending_ -= static_cast<int>(commands_.Cancel());
+  const bool working = worker_busy_ || commands_.pending() > 0;
+  commands_.Cancel();
   if (worker_busy_ && run_)
     run_->Cancel();
   AnswerReconnect(ReconnectAnswer::kStopTest);
@@ -109,26 +109,7 @@ void TestSetPage::SetRunEnvironment(RunClock* clock, const std::string& log_dire
 
 void TestSetPage::Edit28KeyDown() {
   const std::string text = Edit28->text().toStdString();
-  QueueCommand([this, text] { station_.TestSetDevice.SendConsoleText(text); });
-}
-
-bool TestSetPage::QueueCommand(std::function<void()> job) {
-  const bool queued = commands_.Push([this, job = std::move(job)] {
-    try {
-      job();
-    } catch (...) {
-      Post([error = std::current_exception()] { Guarded([&] { std::rethrow_exception(error); }); });
-    }
-    Post([this] {
-      --commands_pending_;
-      UpdateConnection();
-    });
-  });
-  if (queued) {
-    ++commands_pending_;
-    UpdateConnection();
-  }
-  return queued;
+  commands_.Push([this, text] { station_.TestSetDevice.SendConsoleText(text); });
 }
 
 void TestSetPage::SendSetup(bool reset_checked) {
@@ -143,7 +124,7 @@ void TestSetPage::SendSetup(bool reset_checked) {
   RunProgress->setRange(0, 1);
   RunProgress->setValue(0);
   // The worker sends a copy: the plan stays as captured whatever happens meanwhile.
-  const bool queued = QueueCommand([this, plan = station_.Plan, reset_checked] {
+  const bool queued = commands_.Push([this, plan = station_.Plan, reset_checked] {
     bool completed = false;
     try {
       ConfigureView& view = *this;
@@ -173,7 +154,7 @@ void TestSetPage::SetupEnded(bool completed) {
 }
 
 void TestSetPage::UpdateConnection() {
-  Connection->SetBusy(worker_busy_ || commands_pending_ > 0);
+  Connection->SetBusy(worker_busy_ || commands_.pending() > 0);
 }
 
 void TestSetPage::BtplClick() {

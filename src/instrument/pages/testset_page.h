@@ -74,7 +74,7 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   bool RunInProgress() const { return worker_busy_; }
   // True from Enter in the command line or "Config" until every command given has been sent
   // and answered (the page's command queue is idle).
-  bool CommandsPending() const { return commands_pending_ > 0; }
+  bool CommandsPending() const { return commands_.pending() > 0; }
   // The run of the last Start Test (nullptr before the first).
   const GsmTestRun* LastRun() const { return run_.get(); }
   // Tests: the clock and log directory of the next runs; the beep's length.
@@ -97,9 +97,6 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   void SendSetup(bool reset_checked);
   // On the GUI thread once the set-up has ended (`completed`: it ran to its last command).
   void SetupEnded(bool completed);
-  // Runs `job` on the command queue; on the GUI thread once it has ended.
-  // Returns false when the queue takes nothing more (the window is closing).
-  bool QueueCommand(std::function<void()> job);
   // On the GUI thread once the run's worker has ended.
   // `outcome`: how the run ended (kNotStarted when Start Test refused or found no call).
   void WorkerEnded(RunOutcome outcome);
@@ -150,8 +147,7 @@ class TestSetPage : public Page, private ConfigureView, private GsmRunView {
   std::thread worker_;
   std::atomic<bool> worker_busy_ = false;
   // Console commands and the set-up, in the order given.
-  CommandQueue commands_;
-  int commands_pending_ = 0;         // GUI thread: jobs given and not yet seen to end
+  PageCommands commands_{this, [this] { UpdateConnection(); }};
   bool setup_going_ = false;         // GUI thread: from "Config" until SetupEnded
   bool closing_ = false;             // GUI thread: FormClose was called
   bool start_before_setup_ = false;  // Start Test's state when the set-up began
