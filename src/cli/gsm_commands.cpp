@@ -64,31 +64,36 @@ int RunHarmonics(const std::vector<std::string>& args, std::ostream& out, std::o
 // --BAND the entry field, --BAND-preset the preset box (typing or choosing runs its handler),
 // --BAND-bar the scroll bar (a move runs its handler when the position changes).
 PageCli ArfcnPageCli(ArfcnForm& form) {
-  static const char* const kFields[4][6] = {
-      {"Edit1", "ComboBox1", "ScrollBar1", "Label1", "Label2", "E-GSM"},
-      {"Edit2", "ComboBox2", "ScrollBar2", "Label5", "Label6", "DCS"},
-      {"Edit9", "ComboBox3", "ScrollBar3", "Label20", "Label21", "PCS"},
-      {"Edit16", "ComboBox4", "ScrollBar5", "Label37", "Label38", "GSM850"}};
   PageCli page;
   page.page = "gsm";
   page.title = "The GSM tab's ARFCN view: channels of the four bands, frequencies, harmonics.";
-  for (GsmBand band : kArfcnBands) {
+  AddTextKeys<ArfcnForm>(page, form, kArfcnFields);
+  AddTextFields<ArfcnForm>(page, form, kArfcnFields);
+  for (std::size_t i = 0; i < kArfcnBands.size(); ++i) {
+    const GsmBand band = kArfcnBands[i];
     const std::string key = Traits(band).cli_name;
-    const auto& names = kFields[static_cast<int>(band)];
-    const std::string shown = names[5];
-    page.keys.push_back({key, shown + " channel entry field (" + names[0] + "); no handler runs",
-                         ValueKind::kText,
-                         [&form, band](const std::string& text) { form.Row(band).entry = text; }});
-    page.keys.push_back(
-        {key + "-preset", shown + " preset box (" + names[1] + "): choosing or typing runs it",
-         ValueKind::kText,
-         [&form, band](const std::string& text) { form.PresetChange(band, text); }});
-    page.keys.push_back({key + "-bar",
-                         shown + " scroll bar position (" + names[2] +
-                             "): a move runs it when the position changes",
-                         ValueKind::kInteger, [&form, band](const std::string& position) {
-                           form.SetScrollBar(band, TextToInt(position));
-                         }});
+    const std::string shown = Traits(band).display_name;
+    const ArfcnRowControls& controls = RowControls(band);
+    // The row's keys end before the next band's entry key.
+    const std::string next = i + 1 < kArfcnBands.size() ? Traits(kArfcnBands[i + 1]).cli_name : "";
+    InsertKeyBefore(page, next,
+                    {key + "-preset",
+                     shown + " preset box (" + controls.preset + "): choosing or typing runs it",
+                     ValueKind::kText,
+                     [&form, band](const std::string& text) { form.PresetChange(band, text); }});
+    InsertKeyBefore(page, next,
+                    {key + "-bar",
+                     shown + " scroll bar position (" + controls.bar +
+                         "): a move runs it when the position changes",
+                     ValueKind::kInteger, [&form, band](const std::string& position) {
+                       form.SetScrollBar(band, TextToInt(position));
+                     }});
+    InsertFieldBefore(page, key + "-rx", {key + "-preset", [&form, text = controls.preset_text] {
+                                            return form.*text;
+                                          }});
+    InsertFieldBefore(page, key + "-rx", {key + "-bar", [&form, position = controls.position] {
+                                            return std::to_string(form.*position);
+                                          }});
     page.actions.push_back({"enter-" + key, "Enter in the " + shown + " channel field",
                             ValueKind::kNone,
                             [&form, band](const std::string&) { form.UpdateChannel(band); }});
@@ -99,22 +104,12 @@ PageCli ArfcnPageCli(ArfcnForm& form) {
     page.actions.push_back(
         {"pick-" + key, "choose TEXT in the " + shown + " preset box", ValueKind::kText,
          [&form, band](const std::string& text) { form.PresetChange(band, text); }});
-    page.actions.push_back({"click-" + key,
-                            std::string("click on the ") + shown + " \"MS Tx\" label (" + names[4] +
-                                "): its harmonics list",
-                            ValueKind::kNone,
-                            [&form, band](const std::string&) { form.ShowHarmonics(band); }});
+    page.actions.push_back(
+        {"click-" + key,
+         std::string("click on the ") + shown + " \"MS Tx\" label (" +
+             kArfcnFields[controls.first_field + 2].control + "): its harmonics list",
+         ValueKind::kNone, [&form, band](const std::string&) { form.ShowHarmonics(band); }});
   }
-  for (GsmBand band : kArfcnBands) {
-    const std::string key = Traits(band).cli_name;
-    const ArfcnRow& row = form.Row(band);
-    page.fields.push_back({key, [&row] { return row.entry; }});
-    page.fields.push_back({key + "-preset", [&row] { return row.preset; }});
-    page.fields.push_back({key + "-bar", [&row] { return std::to_string(row.bar); }});
-    page.fields.push_back({key + "-rx", [&row] { return row.receive; }});
-    page.fields.push_back({key + "-tx", [&row] { return row.transmit; }});
-  }
-  page.fields.push_back({"harmonics", [&form] { return form.Harmonics(); }});
   return page;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_text.h"
 #include "cli/commands.h"
 #include "core/errors.h"
 #include "instrument/runs/plan_file.h"
@@ -31,14 +32,6 @@ bool ReadFlag(const std::string& text, bool& on) {
     return false;
   on = text == "1";
   return true;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 // Check the listed levels of a band's list and uncheck the others, as clicks on its items. The

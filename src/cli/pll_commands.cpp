@@ -2,6 +2,7 @@
 // the page takes "KEY=TEXT" arguments with the list's own keys rather than --KEY options.
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/cli_text.h"
@@ -15,49 +16,19 @@ namespace {
 
 constexpr char kUsage[] = "pll [\"KEY=TEXT\"]... [calc] [--csv FILE]";
 
-struct KeyHelp {
-  const char* key;
-  const char* meaning;
-};
-
-constexpr KeyHelp kKeys[] = {
-    {"Kphi mA", "charge-pump (phase detector) gain, mA"},
-    {"Kvco MHz/V", "VCO gain, MHz per volt"},
-    {"Fout MHz", "output frequency, start of the lock transient"},
-    {"F2 MHz", "target frequency of the lock transient"},
-    {"Fcomp kHz", "comparison frequency; the crossover search starts here"},
-    {"C1 nF", "C1, charge-pump output to ground"},
-    {"C2 nF", "C2, in series with R2 to ground"},
-    {"C3 nF", "C3, after R3 to ground"},
-    {"C4* nF", "C4 as fitted, at the VCO input"},
-    {"VCOcap nF", "the VCO's input capacitance, in parallel with C4"},
-    {"R2 kohm", "R2, in series with C2"},
-    {"R3 kohm", "R3, series resistor before C3"},
-    {"R4 kohm", "R4, series resistor before C4"},
-    {"N", "result: divider ratio Fout / Fcomp"},
-    {"C4 nF", "result: C4* + VCOcap"},
-    {"A0 nF", "result: total capacitance A0"},
-    {"A1 nFs", "result: coefficient A1, nF*s"},
-    {"A2 nFs2", "result: coefficient A2, nF*s^2"},
-    {"A3 nFs3", "result: coefficient A3, nF*s^3"},
-    {"Fc kHz", "result: loop crossover frequency (|G| = N)"},
-    {"Phi degrees", "result: phase margin"},
-    {"Gamma", "result: gamma factor"},
-    {"wn radian/s", "result: natural frequency of the second-order approximation"},
-    {"Zeta", "result: damping of the second-order approximation"},
-};
-
 void PrintHelp(const PllForm& form, std::ostream& out) {
   out << "Usage: vexa-cli " << kUsage << "\n"
       << "The PLL page: a charge-pump PLL with a passive third-order loop filter.\n\n"
       << "Keys, the list's own (set in the order given, before the actions; no handler runs;\n"
       << "quote them, they contain blanks). Start value in brackets:\n";
-  for (const KeyHelp& key : kKeys) {
-    const ValueListRow* row = form.FindRow(key.key);
-    out << "  \"" << key.key << "=TEXT\"";
-    if (row && !row->value.empty())
-      out << " [" << row->value << ']';
-    out << "\n      " << key.meaning << '\n';
+  for (const ValueListField& field : kPllFields) {
+    if (field.key == std::string_view(kPllSeparatorKey))
+      continue;
+    const std::string& value = form.Value(field.key);
+    out << "  \"" << field.key << "=TEXT\"";
+    if (!value.empty())
+      out << " [" << value << ']';
+    out << "\n      " << field.caption << '\n';
   }
   out << "\nActions (run in the order given):\n"
       << "  calc\n      click \"Calc\" (Button6): the results and the lock transient\n"
@@ -85,13 +56,13 @@ PageCli PllPageCli(PllForm& form, const StderrMessages& messages, std::string& c
   page.page = "pll";
   page.assignments = true;
   page.help = [&form](std::ostream& out) { PrintHelp(form, out); };
-  for (const ValueListRow& row : form.ValueListEditor1) {
-    if (row.key == kPllSeparatorKey)
+  for (const ValueListField& field : kPllFields) {
+    if (field.key == std::string_view(kPllSeparatorKey))
       continue;
-    page.keys.push_back(
-        {row.key, "", ValueKind::kText,
-         [&form, key = row.key](const std::string& text) { form.FindRow(key)->value = text; }});
-    page.fields.push_back({row.key, [&form, key = row.key] { return form.FindRow(key)->value; }});
+    const std::string key = field.key;
+    page.keys.push_back({key, field.caption, ValueKind::kText,
+                         [&form, key](const std::string& text) { form.SetValue(key, text); }});
+    page.fields.push_back({key, [&form, key] { return form.Value(key); }});
   }
   page.actions.push_back({"calc", "click \"Calc\" (Button6)", ValueKind::kNone,
                           [&form, &messages](const std::string&) {

@@ -113,13 +113,6 @@ void PrintHelp(const RxForm& form, std::ostream& out) {
          "steps\ndo not run), 2 bad usage.\n";
 }
 
-std::string OneLine(const std::string& text) {
-  std::string line;
-  for (char c : text)
-    line += c == '\n' ? std::string("\\n") : std::string(1, c);
-  return line;
-}
-
 void PrintPage(const RxForm& form, std::ostream& out) {
   for (int c = 1; c < form.ColumnCount(); ++c) {
     for (int r = 1; r < kRxRowCount; ++r) {

@@ -26,18 +26,6 @@ constexpr std::size_t kUpperSeries = 0;
 constexpr std::size_t kLowerSeries = 1;
 constexpr std::size_t kResponseSeries = 2;
 
-std::vector<ValueListRow> StartRows() {
-  return {
-      {"Kphi mA", "5"},     {"Kvco MHz/V", "30"},   {"Fout MHz", "900"}, {"F2 MHz", "950"},
-      {"Fcomp kHz", "200"}, {"C1 nF", "5.6"},       {"C2 nF", "100.0"},  {"C3 nF", "0.33"},
-      {"C4* nF", "0.082"},  {"VCOcap nF", "0.022"}, {"R2 kohm", "1.0"},  {"R3 kohm", "6.8"},
-      {"R4 kohm", "33.0"},  {kPllSeparatorKey, ""}, {"N", ""},           {"C4 nF", ""},
-      {"A0 nF", ""},        {"A1 nFs", ""},         {"A2 nFs2", ""},     {"A3 nFs3", ""},
-      {"Fc kHz", ""},       {"Phi degrees", ""},    {"Gamma", ""},       {"wn radian/s", ""},
-      {"Zeta", ""},
-  };
-}
-
 ChartSeries TransientSeries(const char* name, const std::vector<CurvePoint>& points,
                             unsigned color) {
   ChartSeries series;
@@ -52,7 +40,6 @@ ChartSeries TransientSeries(const char* name, const std::vector<CurvePoint>& poi
 
 }  // namespace
 
-const char* const kPllSeparatorKey = ">>>>>>>>>>";
 const char* const kPllSchematic =
     "____1/R____K\u03c6________________R3_______R4______Kvco/s___\n"
     "           |      |      |        |        |           |\n"
@@ -88,7 +75,8 @@ ChartModel StartPllChart() {
   return chart;
 }
 
-PllForm::PllForm(FormMessages& messages) : ValueListEditor1(StartRows()), messages_(messages) {}
+PllForm::PllForm(FormMessages& messages)
+    : ValueListEditor1(DesignRows(kPllFields)), messages_(messages) {}
 
 ValueListRow* PllForm::FindRow(const std::string& key) {
   for (ValueListRow& row : ValueListEditor1) {

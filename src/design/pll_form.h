@@ -24,9 +24,9 @@
 namespace vexa {
 
 // The row between the inputs and the results; never read or written.
-extern const char* const kPllSeparatorKey;  // ">>>>>>>>>>"
-extern const char* const kPllSchematic;     // Label65's nine-line drawing
-extern const char* const kZetaMessage;      // "Zeta should less than 1"
+inline constexpr char kPllSeparatorKey[] = ">>>>>>>>>>";
+extern const char* const kPllSchematic;  // Label65's nine-line drawing
+extern const char* const kZetaMessage;   // "Zeta should less than 1"
 // The refusals of a design the page cannot analyse.
 extern const char* const kCrossoverRangeMessage;    // the search left the finite numbers
 extern const char* const kNaturalFrequencyMessage;  // ωn not a positive finite number
@@ -36,6 +36,36 @@ extern const char* const kTransientTooLongMessage;  // ζ·ωn too small to samp
 // No crossover within `steps` frequency changes: "The loop gain never crosses N: no crossover
 // found within 1000000 steps. Check Kphi, Kvco and the capacitors."
 std::string CrossoverLimitMessage(std::int64_t steps);
+
+// The list's rows top to bottom: the thirteen inputs with their start values, the separator,
+// the eleven results (empty at start).
+inline constexpr ValueListField kPllFields[] = {
+    {"Kphi mA", "5", "charge-pump (phase detector) gain, mA"},
+    {"Kvco MHz/V", "30", "VCO gain, MHz per volt"},
+    {"Fout MHz", "900", "output frequency, start of the lock transient"},
+    {"F2 MHz", "950", "target frequency of the lock transient"},
+    {"Fcomp kHz", "200", "comparison frequency; the crossover search starts here"},
+    {"C1 nF", "5.6", "C1, charge-pump output to ground"},
+    {"C2 nF", "100.0", "C2, in series with R2 to ground"},
+    {"C3 nF", "0.33", "C3, after R3 to ground"},
+    {"C4* nF", "0.082", "C4 as fitted, at the VCO input"},
+    {"VCOcap nF", "0.022", "the VCO's input capacitance, in parallel with C4"},
+    {"R2 kohm", "1.0", "R2, in series with C2"},
+    {"R3 kohm", "6.8", "R3, series resistor before C3"},
+    {"R4 kohm", "33.0", "R4, series resistor before C4"},
+    {kPllSeparatorKey, "", ""},
+    {"N", "", "result: divider ratio Fout / Fcomp"},
+    {"C4 nF", "", "result: C4* + VCOcap"},
+    {"A0 nF", "", "result: total capacitance A0"},
+    {"A1 nFs", "", "result: coefficient A1, nF*s"},
+    {"A2 nFs2", "", "result: coefficient A2, nF*s^2"},
+    {"A3 nFs3", "", "result: coefficient A3, nF*s^3"},
+    {"Fc kHz", "", "result: loop crossover frequency (|G| = N)"},
+    {"Phi degrees", "", "result: phase margin"},
+    {"Gamma", "", "result: gamma factor"},
+    {"wn radian/s", "", "result: natural frequency of the second-order approximation"},
+    {"Zeta", "", "result: damping of the second-order approximation"},
+};
 
 inline constexpr unsigned kTransientResponseColor = kChartRed;
 inline constexpr unsigned kTransientEnvelopeColor = kChartGrey;
@@ -48,8 +78,7 @@ class PllForm {
  public:
   explicit PllForm(FormMessages& messages);
 
-  // Every row top to bottom: the thirteen inputs with their start values, the separator, the
-  // eleven results (empty at start).
+  // Every row of kPllFields, top to bottom.
   std::vector<ValueListRow> ValueListEditor1;
   std::string Label65 = kPllSchematic;
   ChartModel Chart2 = StartPllChart();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "design/value_list_binding.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
 #include "ui/guard.h"
@@ -99,19 +100,11 @@ void PllPage::Handle(const std::function<void()>& handler) {
 }
 
 void PllPage::ReadInput() {
-  ValueListEditor1->CommitEdit();
-  for (int row = 0; row < ValueListEditor1->rowCount(); ++row) {
-    const std::string key = ValueListEditor1->Key(row);
-    if (key != kPllSeparatorKey)
-      form_.SetValue(key, ValueListEditor1->Value(row));
-  }
+  ReadRows(*ValueListEditor1, form_.ValueListEditor1);
 }
 
 void PllPage::ShowForm() {
-  for (const ValueListRow& row : form_.ValueListEditor1) {
-    if (row.key != kPllSeparatorKey)
-      ValueListEditor1->SetValue(ValueListEditor1->FindRow(row.key), row.value);
-  }
+  ShowRows(*ValueListEditor1, form_.ValueListEditor1);
 }
 
 void PllPage::ShowChart() {

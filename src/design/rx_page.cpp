@@ -23,6 +23,7 @@
 #include "core/errors.h"
 #include "core/file_reader.h"
 #include "design/rx_chart.h"
+#include "design/value_list_binding.h"
 #include "ui/dialogs.h"
 #include "ui/file_save.h"
 #include "ui/form_widgets.h"
@@ -286,7 +287,6 @@ void RxPage::Handle(const std::function<void()>& handler) {
 
 void RxPage::ReadInput() {
   StringGrid1->CommitEdit();
-  ValueListEditor2->CommitEdit();
   form_.LabeledEdit13 = LabeledEdit13->text().toStdString();
   for (int column = 0; column < form_.ColumnCount() && column < StringGrid1->columnCount();
        ++column) {
@@ -296,8 +296,7 @@ void RxPage::ReadInput() {
             cell->text().toStdString();
     }
   }
-  for (int row = 0; row < ValueListEditor2->rowCount(); ++row)
-    form_.SetParameter(ValueListEditor2->Key(row), ValueListEditor2->Value(row));
+  ReadRows(*ValueListEditor2, form_.ValueListEditor2);
 }
 
 void RxPage::ShowForm() {
@@ -316,10 +315,8 @@ void RxPage::ShowForm() {
         cell->setText(QString::fromStdString(text));
     }
   }
-  for (const ValueListRow& row : form_.ValueListEditor2)
-    ValueListEditor2->SetValue(ValueListEditor2->FindRow(row.key), row.value);
-  for (const ValueListRow& row : form_.ValueListEditor3)
-    ValueListEditor3->SetValue(ValueListEditor3->FindRow(row.key), row.value);
+  ShowRows(*ValueListEditor2, form_.ValueListEditor2);
+  ShowRows(*ValueListEditor3, form_.ValueListEditor3);
 }
 
 void RxPage::ShowMessage(const std::string& text) {

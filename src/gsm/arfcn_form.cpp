@@ -1,6 +1,7 @@
 #include "gsm/arfcn_form.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/convert.h"
 
@@ -19,11 +20,34 @@ const ArfcnRowDesign& RowDesign(GsmBand band) {
 ArfcnForm::ArfcnForm(FormMessages& messages) : messages_(messages) {
   for (GsmBand band : kArfcnBands) {
     const ArfcnRowDesign& design = RowDesign(band);
-    ArfcnRow& row = Row(band);
+    const ArfcnRow row = Row(band);
     row.entry = design.entry;
     row.bar = design.bar;
     row.preset = design.preset;
   }
+}
+
+namespace {
+
+// Each row's entry, receive and transmit texts stand together in the table, in that order.
+constexpr bool RowsMatchTheTable() {
+  for (const ArfcnRowControls& row : kArfcnRowControls) {
+    const FormField<ArfcnForm>* fields = &kArfcnFields[row.first_field];
+    if (fields[0].use != FieldUse::kKey || fields[1].use != FieldUse::kPrinted ||
+        fields[2].use != FieldUse::kPrinted)
+      return false;
+  }
+  return std::size(kArfcnFields) == 3 * std::size(kArfcnRowControls) + 1;
+}
+static_assert(RowsMatchTheTable());
+
+}  // namespace
+
+ArfcnRow ArfcnForm::Row(GsmBand band) {
+  const ArfcnRowControls& controls = RowControls(band);
+  const FormField<ArfcnForm>* fields = &kArfcnFields[controls.first_field];
+  return {this->*fields[0].text, this->*controls.position, this->*controls.preset_text,
+          this->*fields[1].text, this->*fields[2].text};
 }
 
 void ArfcnForm::FormCreate() {
@@ -32,12 +56,12 @@ void ArfcnForm::FormCreate() {
 }
 
 void ArfcnForm::UpdateChannel(GsmBand band) {
-  ArfcnRow& row = Row(band);
+  const ArfcnRow row = Row(band);
   const std::string text = row.entry;
   const int n = TextToInt(text);
   if (IsValidChannel(band, n)) {
     const Frequencies f = ChannelToFrequency(band, n);
-    harmonics_ = HarmonicsList(band, text, n);
+    Label39 = HarmonicsList(band, text, n);
     row.receive = ReceiveLabelText(f.receive);
     row.transmit = TransmitLabelText(f.transmit);
   } else {
@@ -53,7 +77,7 @@ void ArfcnForm::UpdateChannel(GsmBand band) {
 void ArfcnForm::SetScrollBar(GsmBand band, int position) {
   const BandTraits& traits = Traits(band);
   const int clamped = std::clamp(position, traits.scroll_min, traits.scroll_max);
-  ArfcnRow& row = Row(band);
+  const ArfcnRow row = Row(band);
   if (clamped == row.bar)
     return;
   row.bar = clamped;
@@ -61,13 +85,13 @@ void ArfcnForm::SetScrollBar(GsmBand band, int position) {
 }
 
 void ArfcnForm::ScrollBarChange(GsmBand band) {
-  ArfcnRow& row = Row(band);
+  const ArfcnRow row = Row(band);
   row.entry = std::to_string(ScrollPositionToChannel(band, row.bar));
   UpdateChannel(band);
 }
 
 void ArfcnForm::PresetChange(GsmBand band, const std::string& text) {
-  ArfcnRow& row = Row(band);
+  const ArfcnRow row = Row(band);
   row.preset = text;
   row.entry = text;
   UpdateChannel(band);
@@ -78,10 +102,10 @@ void ArfcnForm::ShowHarmonics(GsmBand band) {
   try {
     AppendHarmonicsFromText(band, Row(band).entry, list);
   } catch (...) {
-    harmonics_ = list;  // the header and the channel line stay
+    Label39 = list;  // the header and the channel line stay
     throw;
   }
-  harmonics_ = list;
+  Label39 = list;
 }
 
 }  // namespace vexa

@@ -6,19 +6,11 @@
 #include <array>
 #include <string>
 
+#include "core/form_fields.h"
 #include "core/form_messages.h"
 #include "gsm/channels.h"
 
 namespace vexa {
-
-// One band's row of controls, as the page shows them.
-struct ArfcnRow {
-  std::string entry;     // the channel entry field (Edit1, Edit2, Edit9, Edit16)
-  int bar = 0;           // the scroll bar's position (ScrollBar1, 2, 3, 5)
-  std::string preset;    // the preset box's text (ComboBox1 ... ComboBox4)
-  std::string receive;   // "MS Rx  ...  MHz" (Label1, Label5, Label20, Label37)
-  std::string transmit;  // "MS Tx  ...  MHz" (Label2, Label6, Label21, Label38)
-};
 
 // Design-time content of a row: entry text, bar position, preset items and preset text.
 struct ArfcnRowDesign {
@@ -33,15 +25,29 @@ const ArfcnRowDesign& RowDesign(GsmBand band);
 inline constexpr std::array<GsmBand, 4> kArfcnBands = {GsmBand::EGSM, GsmBand::DCS, GsmBand::PCS,
                                                        GsmBand::GSM850};
 
+// One band's row of controls in the form, as the handlers use it.
+struct ArfcnRow {
+  std::string& entry;     // the channel entry field
+  int& bar;               // the scroll bar's position
+  std::string& preset;    // the preset box's text
+  std::string& receive;   // "MS Rx  ...  MHz"
+  std::string& transmit;  // "MS Tx  ...  MHz"
+};
+
 class ArfcnForm {
  public:
   // The form as designed, before the window's creation fills the labels.
   explicit ArfcnForm(FormMessages& messages);
 
-  ArfcnRow& Row(GsmBand band) { return rows_[static_cast<std::size_t>(band)]; }
-  const ArfcnRow& Row(GsmBand band) const { return rows_[static_cast<std::size_t>(band)]; }
-  // The shared harmonics list (Label39).
-  const std::string& Harmonics() const { return harmonics_; }
+  // The controls' texts and the bars' positions, band by band (E-GSM, DCS, PCS, GSM850).
+  std::string Edit1, Edit2, Edit9, Edit16;                 // the channel entry fields
+  std::string ComboBox1, ComboBox2, ComboBox3, ComboBox4;  // the preset boxes
+  int ScrollBar1 = 0, ScrollBar2 = 0, ScrollBar3 = 0, ScrollBar5 = 0;
+  std::string Label1, Label5, Label20, Label37;  // "MS Rx  ...  MHz"
+  std::string Label2, Label6, Label21, Label38;  // "MS Tx  ...  MHz"
+  std::string Label39 = "Harmonics";             // the harmonics list shared by the four rows
+
+  ArfcnRow Row(GsmBand band);
 
   // The window's creation: the band updaters in the order DCS, PCS, GSM850, E-GSM, so that
   // the list shows E-GSM at the end.
@@ -68,8 +74,44 @@ class ArfcnForm {
   void ScrollBarChange(GsmBand band);
 
   FormMessages& messages_;
-  std::array<ArfcnRow, 4> rows_;
-  std::string harmonics_ = "Harmonics";
 };
+
+// The form's texts in the page's entry fields and labels, in vexa-cli's printing order: per
+// band the entry (its key the band's vexa-cli name) and the two frequency labels, then the
+// list. The preset boxes and scroll bars run handlers and are bound on their own.
+inline constexpr FormField<ArfcnForm> kArfcnFields[] = {
+    {"egsm", "Edit1", "E-GSM channel entry field", &ArfcnForm::Edit1},
+    {"egsm-rx", "Label1", "E-GSM receive frequency", &ArfcnForm::Label1, FieldUse::kPrinted},
+    {"egsm-tx", "Label2", "E-GSM transmit frequency", &ArfcnForm::Label2, FieldUse::kPrinted},
+    {"dcs", "Edit2", "DCS channel entry field", &ArfcnForm::Edit2},
+    {"dcs-rx", "Label5", "DCS receive frequency", &ArfcnForm::Label5, FieldUse::kPrinted},
+    {"dcs-tx", "Label6", "DCS transmit frequency", &ArfcnForm::Label6, FieldUse::kPrinted},
+    {"pcs", "Edit9", "PCS channel entry field", &ArfcnForm::Edit9},
+    {"pcs-rx", "Label20", "PCS receive frequency", &ArfcnForm::Label20, FieldUse::kPrinted},
+    {"pcs-tx", "Label21", "PCS transmit frequency", &ArfcnForm::Label21, FieldUse::kPrinted},
+    {"gsm850", "Edit16", "GSM850 channel entry field", &ArfcnForm::Edit16},
+    {"gsm850-rx", "Label37", "GSM850 receive frequency", &ArfcnForm::Label37, FieldUse::kPrinted},
+    {"gsm850-tx", "Label38", "GSM850 transmit frequency", &ArfcnForm::Label38, FieldUse::kPrinted},
+    {"harmonics", "Label39", "the harmonics list", &ArfcnForm::Label39, FieldUse::kPrinted},
+};
+
+// The band's preset box and scroll bar, which run handlers and so stand outside the table,
+// and where the band's three texts stand in it.
+struct ArfcnRowControls {
+  const char* preset;  // the preset box (ComboBox1 ...)
+  const char* bar;     // the scroll bar (ScrollBar1 ...)
+  std::string ArfcnForm::*preset_text;
+  int ArfcnForm::*position;
+  std::size_t first_field;  // the entry's index in kArfcnFields; receive, transmit follow
+};
+inline constexpr ArfcnRowControls kArfcnRowControls[] = {
+    {"ComboBox1", "ScrollBar1", &ArfcnForm::ComboBox1, &ArfcnForm::ScrollBar1, 0},
+    {"ComboBox2", "ScrollBar2", &ArfcnForm::ComboBox2, &ArfcnForm::ScrollBar2, 3},
+    {"ComboBox3", "ScrollBar3", &ArfcnForm::ComboBox3, &ArfcnForm::ScrollBar3, 6},
+    {"ComboBox4", "ScrollBar5", &ArfcnForm::ComboBox4, &ArfcnForm::ScrollBar5, 9},
+};
+inline const ArfcnRowControls& RowControls(GsmBand band) {
+  return kArfcnRowControls[static_cast<std::size_t>(band)];
+}
 
 }  // namespace vexa

@@ -16,47 +16,47 @@ const QColor kGreen(0x00, 0x80, 0x00);
 ArfcnPage::ArfcnPage(QWidget* parent) : Page("TabSheet1", parent), form_(*this) {
   // Each row is 80 pixels high: receive label at its top, entry and presets 16 lower,
   // the name label 24 lower, the transmit label at 40 and the scroll bar at 48.
-  BuildRow(GsmBand::EGSM, 8, {"Label3", "Label1", "Label2", "Edit1", "ScrollBar1", "ComboBox1"},
-           Label3, Label1, Label2, Edit1, ScrollBar1, ComboBox1);
-  BuildRow(GsmBand::DCS, 88, {"Label4", "Label5", "Label6", "Edit2", "ScrollBar2", "ComboBox2"},
-           Label4, Label5, Label6, Edit2, ScrollBar2, ComboBox2);
-  BuildRow(GsmBand::PCS, 168, {"Label19", "Label20", "Label21", "Edit9", "ScrollBar3", "ComboBox3"},
-           Label19, Label20, Label21, Edit9, ScrollBar3, ComboBox3);
-  BuildRow(GsmBand::GSM850, 248,
-           {"Label36", "Label37", "Label38", "Edit16", "ScrollBar5", "ComboBox4"}, Label36, Label37,
-           Label38, Edit16, ScrollBar5, ComboBox4);
+  // The name label's name; the other controls are named by the form's tables.
+  BuildRow(GsmBand::EGSM, 8, "Label3", Label3, Label1, Label2, Edit1, ScrollBar1, ComboBox1);
+  BuildRow(GsmBand::DCS, 88, "Label4", Label4, Label5, Label6, Edit2, ScrollBar2, ComboBox2);
+  BuildRow(GsmBand::PCS, 168, "Label19", Label19, Label20, Label21, Edit9, ScrollBar3, ComboBox3);
+  BuildRow(GsmBand::GSM850, 248, "Label36", Label36, Label37, Label38, Edit16, ScrollBar5,
+           ComboBox4);
 
   Label39 = MakeFormWidget<QLabel>(this, "Label39", 476, 24);
   QPalette palette = Label39->palette();
   palette.setColor(QPalette::WindowText, kGreen);
   Label39->setPalette(palette);
 
+  fields_.Bind(this, kArfcnFields);
   ShowForm();
   for (GsmBand band : kArfcnBands)
     ConnectRow(band);
 }
 
-void ArfcnPage::BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& name,
+void ArfcnPage::BuildRow(GsmBand band, int top, const char* name_label, QLabel*& name,
                          QLabel*& receive, ClickableLabel*& transmit, QLineEdit*& entry,
                          QScrollBar*& bar, QComboBox*& preset) {
   const BandTraits& traits = Traits(band);
-  name = MakeFormWidget<QLabel>(this, names.name_label, 24, top + 24);
+  const ArfcnRowControls& controls = RowControls(band);
+  const FormField<ArfcnForm>* texts = &kArfcnFields[controls.first_field];  // entry, rx, tx
+  name = MakeFormWidget<QLabel>(this, name_label, 24, top + 24);
   name->setText(QString::fromLatin1(traits.display_name));
   name->adjustSize();
-  receive = MakeFormWidget<QLabel>(this, names.receive, 72, top);
-  transmit = MakeFormWidget<ClickableLabel>(this, names.transmit, 72, top + 40);
+  receive = MakeFormWidget<QLabel>(this, texts[1].control, 72, top);
+  transmit = MakeFormWidget<ClickableLabel>(this, texts[2].control, 72, top + 40);
 
-  entry = MakeFormWidget<QLineEdit>(this, names.entry, 184, top + 16);
+  entry = MakeFormWidget<QLineEdit>(this, texts[0].control, 184, top + 16);
   entry->resize(121, 21);
 
   bar = new QScrollBar(Qt::Horizontal, this);
-  bar->setObjectName(QLatin1String(names.bar));
+  bar->setObjectName(QLatin1String(controls.bar));
   bar->setGeometry(184, top + 48, 121, 16);
   bar->setRange(traits.scroll_min, traits.scroll_max);
   bar->setSingleStep(1);
   bar->setPageStep(1);
 
-  preset = MakeFormWidget<QComboBox>(this, names.preset, 320, top + 16);
+  preset = MakeFormWidget<QComboBox>(this, controls.preset, 320, top + 16);
   preset->resize(121, 21);
   preset->setEditable(true);
   preset->setInsertPolicy(QComboBox::NoInsert);
@@ -66,7 +66,7 @@ void ArfcnPage::BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& 
       preset->addItem(QString::fromLatin1(item));
   }
   preset->setCurrentIndex(-1);
-  RowOf(band) = Row{receive, transmit, entry, bar, preset};
+  RowOf(band) = Row{transmit, entry, bar, preset};
 }
 
 void ArfcnPage::ConnectRow(GsmBand band) {
@@ -99,21 +99,14 @@ void ArfcnPage::ShowHarmonics(GsmBand band) {
 
 void ArfcnPage::Handle(const std::function<void()>& handler) {
   // Entry fields typed by the user are the form's input.
-  GuardedFormHandler(
-      [this] {
-        for (GsmBand band : kArfcnBands)
-          form_.Row(band).entry = RowOf(band).entry->text().toStdString();
-      },
-      handler, [this] { ShowForm(); });
+  GuardedFormHandler([this] { fields_.Read(form_); }, handler, [this] { ShowForm(); });
 }
 
 void ArfcnPage::ShowForm() {
+  fields_.Show(form_);
   for (GsmBand band : kArfcnBands) {
-    const ArfcnRow& text = form_.Row(band);
+    const ArfcnRow text = form_.Row(band);
     Row& row = RowOf(band);
-    const QString entry = QString::fromStdString(text.entry);
-    if (row.entry->text() != entry)
-      row.entry->setText(entry);
     {
       const QSignalBlocker blocker(row.bar);
       row.bar->setValue(text.bar);
@@ -121,10 +114,7 @@ void ArfcnPage::ShowForm() {
     const QString preset = QString::fromStdString(text.preset);
     if (row.preset->currentText() != preset)
       row.preset->setEditText(preset);
-    ShowLabelText(row.receive, text.receive);
-    ShowLabelText(row.transmit, text.transmit);
   }
-  ShowLabelText(Label39, form_.Harmonics());
 }
 
 void ArfcnPage::ShowMessage(const std::string& text) {

@@ -13,6 +13,7 @@
 #include "core/form_messages.h"
 #include "gsm/arfcn_form.h"
 #include "ui/clickable_label.h"
+#include "ui/form_binding.h"
 #include "ui/page.h"
 
 namespace vexa {
@@ -66,22 +67,12 @@ class ArfcnPage : public Page, private FormMessages {
 
  private:
   struct Row {
-    QLabel* receive;
     ClickableLabel* transmit;
     QLineEdit* entry;
     QScrollBar* bar;
     QComboBox* preset;
   };
-  struct RowNames {
-    const char* name_label;
-    const char* receive;
-    const char* transmit;
-    const char* entry;
-    const char* bar;
-    const char* preset;
-  };
-
-  void BuildRow(GsmBand band, int top, const RowNames& names, QLabel*& name, QLabel*& receive,
+  void BuildRow(GsmBand band, int top, const char* name_label, QLabel*& name, QLabel*& receive,
                 ClickableLabel*& transmit, QLineEdit*& entry, QScrollBar*& bar, QComboBox*& preset);
   void ConnectRow(GsmBand band);
   Row& RowOf(GsmBand band) { return rows_[static_cast<std::size_t>(band)]; }
@@ -94,6 +85,7 @@ class ArfcnPage : public Page, private FormMessages {
   void ShowMessage(const std::string& text) override;
 
   ArfcnForm form_;
+  FormBinding<ArfcnForm> fields_;
   std::array<Row, 4> rows_{};
 };
 
