@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "support/message_recorder.h"
 
 namespace vexa {
 namespace {
@@ -16,11 +17,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class Recorder : public FormMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
+using Recorder = testing::MessageRecorder;
 
 class FilterFormTest : public ::testing::Test {
  protected:

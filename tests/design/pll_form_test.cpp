@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "support/message_recorder.h"
 
 namespace vexa {
 namespace {
@@ -19,11 +20,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class Recorder : public FormMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
+using Recorder = testing::MessageRecorder;
 
 const char* const kOutputKeys[] = {"N",       "C4 nF",       "A0 nF",  "A1 nFs",
                                    "A2 nFs2", "A3 nFs3",     "Fc kHz", "Phi degrees",

@@ -1,6 +1,7 @@
 // The RX page's chart without a widget: the gain and noise figure from the input up to each
 // stage, as Friis's formula gives them, and the chart of a line-up that cannot be analysed.
 #include "design/rx_chart.h"
+#include "support/message_recorder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,11 +16,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class Recorder : public FormMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
+using Recorder = testing::MessageRecorder;
 
 struct StageTexts {
   const char* name;

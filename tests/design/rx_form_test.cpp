@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "support/message_recorder.h"
 
 namespace vexa {
 namespace {
@@ -17,11 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class Recorder : public FormMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
+using Recorder = testing::MessageRecorder;
 
 std::vector<std::string> Rows(const std::vector<ValueListRow>& list) {
   std::vector<std::string> rows;

@@ -12,6 +12,7 @@
 #include "core/convert.h"
 #include "core/errors.h"
 #include "core/text_format.h"
+#include "support/message_recorder.h"
 
 namespace vexa {
 namespace {
@@ -20,11 +21,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-class Recorder : public FormMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
+using Recorder = testing::MessageRecorder;
 
 class MatchFormTest : public ::testing::Test {
  protected:
