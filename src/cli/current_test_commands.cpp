@@ -33,10 +33,7 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
   TerminalCurrentView(std::ostream& out, std::ostream& err, bool demo)
       : out_(out), err_(err), demo_(demo), progress_(err) {}
 
-  void SetRun(CurrentTestRun* run) { run_ = run; }
-
   void AppendLine(const std::string& line) override {
-    PollInterrupt();
     progress_.Erase();
     out_ << Latin1ToUtf8(line) << '\n';
     out_.flush();
@@ -56,7 +53,6 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
   }
   bool DemoMode() override { return demo_; }
   void BatchFinished(const CurrentBatch& batch) override {
-    PollInterrupt();
     batches_.push_back(BatchPoint(batch));
     ShowProgress(batch);
   }
@@ -75,17 +71,12 @@ class TerminalCurrentView : public CurrentRunView, public MemoSink {
                MinutesAndSeconds(left).c_str(), batch.running_mean * 1000.0),
         done, batch.elapsed_ms);
   }
-  void PollInterrupt() {
-    if (Interrupted() && run_)
-      run_->RequestStop();
-  }
 
   std::ostream& out_;
   std::ostream& err_;
   const bool demo_;
   ProgressLine progress_;
   std::vector<CurrentPlotPoint> batches_;
-  CurrentTestRun* run_ = nullptr;
   MemoSink* log_ = nullptr;
   std::vector<std::string> lines_;
 };
@@ -171,7 +162,6 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
   bool ran = false;
   {
     CurrentTestRun run(station.DcSourceDevice, view, SystemRunClock());
-    view.SetRun(&run);
     // Stop from the signal's watcher, also while the run waits in a bus call.
     const StopSignals::ActionScope stop = signals.OnStop([&run] { run.RequestStop(); });
     bool configured = false;
@@ -198,7 +188,6 @@ int RunCurrentTest(const std::vector<std::string>& args, std::ostream& out, std:
         code = kStoppedEarly;
       }
     }
-    view.SetRun(nullptr);
   }
   station.DcSourceDevice.DetachMemo(&view);
   out.flush();

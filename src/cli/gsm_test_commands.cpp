@@ -25,10 +25,7 @@ class TerminalRunView : public GsmRunView {
  public:
   TerminalRunView(StreamPage& page, std::ostream& err) : page_(page), err_(err), progress_(err) {}
 
-  void SetRun(GsmTestRun* run) { run_ = run; }
-
   void AppendLine(const std::string& line) override {
-    PollInterrupt();
     progress_.Erase();
     page_.AppendLine(line);
   }
@@ -37,14 +34,13 @@ class TerminalRunView : public GsmRunView {
   // The page holds the log, so that the session's own memo lines reach it too.
   void AttachLog(std::shared_ptr<StreamedLog> log) override { page_.AttachLog(std::move(log)); }
   std::shared_ptr<StreamedLog> AttachedLog() override { return page_.log(); }
-  void SetTestTime(const std::string& /*caption*/) override { PollInterrupt(); }
+  void SetTestTime(const std::string& /*caption*/) override {}
   void SetRunning(bool running) override {
     if (!running)
       progress_.End();
   }
   void SetVerdictColour(VerdictColour /*colour*/) override {}
   void ShowProgress(long done, long total, double elapsed_ms) override {
-    PollInterrupt();
     if (total <= 0)
       return;
     const double left = done > 0 ? elapsed_ms / done * static_cast<double>(total - done) : 0;
@@ -66,15 +62,9 @@ class TerminalRunView : public GsmRunView {
   }
 
  private:
-  void PollInterrupt() {
-    if (Interrupted() && run_)
-      run_->RequestStop();
-  }
-
   StreamPage& page_;
   std::ostream& err_;
   ProgressLine progress_;
-  GsmTestRun* run_ = nullptr;
 };
 
 // Exit codes of gsm-test.
@@ -136,7 +126,6 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
     options.trace_path = trace;
     options.trace_append = run_number > 1;
     GsmTestRun run(station.Plan, station.TestSetDevice, view, SystemRunClock(), options);
-    view.SetRun(&run);
     // Stop Test from the signal's watcher, also while the run waits in a bus call.
     const StopSignals::ActionScope stop = signals.OnStop([&run] { run.RequestStop(); });
     if (!run.Start()) {
@@ -147,7 +136,6 @@ int RunGsmTest(const std::vector<std::string>& args, std::ostream& out, std::ost
       break;
     }
     const RunOutcome outcome = run.Run();
-    view.SetRun(nullptr);
     if (outcome != RunOutcome::kFinished) {
       err << "Test stopped before the end.\n";
       code = kStoppedEarly;
